@@ -1,0 +1,4 @@
+#include "UsbDeviceManager.h"
+#include "UsbDevice.h"
+
+template class UsbBaseDeviceManager<UsbDevice>;

@@ -1,0 +1,573 @@
+#include "PluginProcessor.h"
+#include "PluginEditor.h"
+#include "Utilities/AdvisorySection.h"
+#include <BinaryData.h>
+
+namespace
+{
+    const juce::Identifier nameAttribute { "name" };
+    const juce::Identifier programAttribute { "program" };
+    const juce::Identifier modifiedAttribute { "modified" };
+    const juce::Identifier modeAttribute { "mode" };
+}
+
+//==============================================================================
+ThornvaleAudioProcessor::ThornvaleAudioProcessor()
+    : juce::AudioProcessor (BusesProperties().withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                                             .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
+{
+    // Steps 2 to 4 (presets, slots, parameter tree, device manager, audio members, arbiter) are
+    // the member initialisers above.
+    parameterState.getTracker().setHoldEnabled (wrapperType != wrapperType_Undefined);
+
+    for (int i = 0; i < numHardwarePresets; ++i)
+        hardwarePresets[i].setName ("Preset " + juce::String (i));
+
+    createParameters();
+    parameterState.addListener (this);
+
+    bypassParameter = parameterState.getParameter ("bypass");
+    dacLeftParameter = parameterState.getParameter ("dacL");
+    dacRightParameter = parameterState.getParameter ("dacR");
+
+    loadFactoryPresets();
+
+    createDirectory (getDeviceSettingsPath(), "Settings directory");
+    settingsFile = std::make_unique<juce::PropertiesFile> (juce::File (getDeviceSettingsPath() + "settings.xml"),
+                                                           juce::PropertiesFile::Options());
+
+    loadUserPresets();
+    updateNumPrograms();
+
+    slots.backup.values.setProperties (getParameters ({}));
+    setProgram (0);
+
+    deviceManager->setSettingsPath (getDeviceSettingsPath());
+    deviceManager->setDefaultSettings (findDefaultDeviceSettings());
+    deviceManager->addListener (this);
+
+    getStateInformation (stateArbiter.initialState);
+    stateArbiter.startTimer (StateArbiter::holdMs);
+
+    if (settingsFile->getBoolValue (checkForUpdatesKey, true))
+        startTimer (versionCheckTimer, versionCheckDelayMs);
+}
+
+ThornvaleAudioProcessor::~ThornvaleAudioProcessor()
+{
+    releaseDevice();
+    deviceManager->removeListener (this);
+
+    settingsFile->save();
+    settingsFile.reset();
+    versionQuery.reset();
+
+    stopTimer (takePendingDeviceTimer);
+    stopTimer (versionCheckTimer);
+    stateArbiter.stopTimer();
+
+    // The host parameters outlive the tree (the base class owns them): cut their way back into it.
+    for (auto* p : parameterState.getParameters())
+        p->onValueChanged = nullptr;
+}
+
+void ThornvaleAudioProcessor::releaseDevice()
+{
+    if (device == nullptr)
+        return;
+
+    device->release();
+    device->removeListener (this);
+    device = nullptr;
+    sendChangeMessage();
+    footswitchState = 0;
+}
+
+//==============================================================================
+void ThornvaleAudioProcessor::createParameters()
+{
+    struct Spec
+    {
+        const char* id;
+        const char* name;
+        int controller, maxValue, defaultValue;
+        bool host, partOfPreset, isSwitch;
+    };
+
+    static constexpr Spec specs[] = {
+        { "vol",        "Volume",                   85, 127, 63, true,  true,  false },
+        { "ton",        "Tone",                     88, 127, 63, true,  true,  false },
+        { "sus",        "Sustain",                 102, 127, 63, true,  true,  false },
+        { "adcLink",    "Link Stereo ADC Channels", -1,   1,  1, false, true,  true  },
+        { "adcL",       "ADC Left Channel Gain",   106, 127, 63, false, true,  false },
+        { "adcR",       "ADC Right Channel Gain",  107, 127, 63, false, true,  false },
+        { "dacLink",    "Link Stereo DAC Channels", -1,   1,  1, false, true,  true  },
+        { "dacL",       "DAC Left Channel Gain",    -1, 127, 63, false, true,  false },
+        { "dacR",       "DAC Right Channel Gain",   -1, 127, 63, false, true,  false },
+        { "tonBypass",  "Tone Bypass",             108,   1,  0, true,  true,  true  },
+        { "tonLattice", "Tone Lattice",            109,   1,  0, true,  true,  true  },
+        { "bypass",     "Bypass FSW",              110,   1,  1, true,  false, true  },
+        { "preset",     "Preset FSW",              111,   1,  0, false, false, true  },
+    };
+
+    for (auto& s : specs)
+    {
+        std::function<juce::String (int, int)> toText;
+        std::function<int (const juce::String&)> fromText;
+
+        if (s.isSwitch)
+        {
+            toText = [] (int value, int maximumLength) { return Parameter::valueToText ((float) value, maximumLength); };
+            fromText = [] (const juce::String& text) { return Parameter::textToValue (text); };
+        }
+
+        auto* p = new Parameter (s.id, s.name, s.controller, s.maxValue, s.defaultValue, s.partOfPreset, {},
+                                 std::move (toText), std::move (fromText), s.host, s.isSwitch, s.isSwitch);
+
+        if (s.host)
+            addParameter (p);
+        else
+            internalParameters.add (p);
+
+        parameterState.addParameter (p);
+    }
+
+    parameterState.linkParameters (parameterState.getParameter ("adcLink"),
+                                   parameterState.getParameter ("adcL"),
+                                   parameterState.getParameter ("adcR"), 105);
+    parameterState.linkParameters (parameterState.getParameter ("dacLink"),
+                                   parameterState.getParameter ("dacL"),
+                                   parameterState.getParameter ("dacR"), -1);
+}
+
+void ThornvaleAudioProcessor::loadFactoryPresets()
+{
+    static const PresetFormatElementComparator comparator;
+
+    for (int i = 0; i < BinaryData::namedResourceListSize; ++i)
+    {
+        const juce::String resourceName (BinaryData::namedResourceList[i]);
+
+        if (! resourceName.endsWith ("_mfp"))
+            continue;
+
+        int size = 0;
+        auto* data = BinaryData::getNamedResource (BinaryData::namedResourceList[i], size);
+        const auto json = juce::JSON::parse (juce::String::fromUTF8 (data, size));
+        factoryPresets.addSorted (comparator, new PresetFormat (json, {}));
+    }
+}
+
+void ThornvaleAudioProcessor::loadUserPresets()
+{
+    static const PresetFormatElementComparator comparator;
+
+    createDirectory (getUserPresetPath(), "User preset directory");
+    userPresets.clear();
+
+    for (const auto& entry : juce::RangedDirectoryIterator (juce::File (getUserPresetPath()), false, "*.mfp",
+                                                            juce::File::findFiles))
+    {
+        const auto file = entry.getFile();
+        const auto json = juce::JSON::parse (file.loadFileAsString());
+        userPresets.addSorted (comparator, new PresetFormat (json, file.getFileNameWithoutExtension().substring (0, 15)));
+    }
+
+    updateNumPrograms();
+}
+
+void ThornvaleAudioProcessor::updateNumPrograms()
+{
+    numPrograms.store (firstFactoryProgram + factoryPresets.size() + userPresets.size());
+}
+
+juce::ValueTree ThornvaleAudioProcessor::findDefaultDeviceSettings() const
+{
+    juce::ValueTree defaults (ID::DEVICE);
+    juce::File newest;
+    juce::int64 newestTime = 0;
+
+    for (const auto& entry : juce::RangedDirectoryIterator (juce::File (getDeviceSettingsPath()), false,
+                                                            "TVL-*-settings.xml", juce::File::findFiles))
+    {
+        const auto time = entry.getModificationTime().toMilliseconds();
+
+        if (newest == juce::File() || time > newestTime)
+        {
+            newest = entry.getFile();
+            newestTime = time;
+        }
+    }
+
+    if (newest != juce::File())
+        if (auto xml = juce::parseXML (newest))
+            if (auto tree = juce::ValueTree::fromXml (*xml); tree.hasType (ID::DEVICE))
+                defaults = tree;
+
+    return defaults;
+}
+
+//==============================================================================
+juce::String ThornvaleAudioProcessor::getDeviceSettingsPath()
+{
+    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getFullPathName()
+           + "/Audio/Presets/Marrowfield/Thornvale/";
+}
+
+juce::String ThornvaleAudioProcessor::getUserPresetPath()
+{
+    return getDeviceSettingsPath() + "User/";
+}
+
+void ThornvaleAudioProcessor::createDirectory (const juce::String& path, const juce::String&)
+{
+    const juce::File folder (path);
+
+    if (! folder.isDirectory())
+        folder.createDirectory();
+}
+
+//==============================================================================
+const juce::String ThornvaleAudioProcessor::getName() const   { return "Thornvale"; }
+double ThornvaleAudioProcessor::getTailLengthSeconds() const  { return 0.0; }
+bool ThornvaleAudioProcessor::acceptsMidi() const             { return false; }
+bool ThornvaleAudioProcessor::producesMidi() const            { return false; }
+bool ThornvaleAudioProcessor::hasEditor() const               { return true; }
+UsbDevice* ThornvaleAudioProcessor::getDevice()               { return device; }
+void ThornvaleAudioProcessor::changeProgramName (int, const juce::String&) {}
+
+juce::AudioProcessorEditor* ThornvaleAudioProcessor::createEditor()
+{
+    return new ThornvaleAudioProcessorEditor (*this, parameterState);
+}
+
+void ThornvaleAudioProcessor::prepareToPlay (double newSampleRate, int samplesPerBlock)
+{
+    isPrepared = true;
+    sampleRate = newSampleRate;
+    blockSize = samplesPerBlock;
+
+    dryBlock.setSize (2, blockSize + 32);
+    dryBlock.clear();
+    mute.reset (sampleRate, blockSize);
+    wetLevel.reset (sampleRate, blockSize);
+
+    setLatencySamples (latencySamples.load());
+}
+
+void ThornvaleAudioProcessor::releaseResources()
+{
+    isPrepared = false;
+}
+
+// Audio thread.
+void ThornvaleAudioProcessor::processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&)
+{
+    // Until a pedal streams audio the plug-in passes its input through unchanged.
+}
+
+// Audio thread.
+void ThornvaleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&)
+{
+}
+
+//==============================================================================
+int ThornvaleAudioProcessor::getNumPrograms()
+{
+    return numPrograms.load();
+}
+
+int ThornvaleAudioProcessor::getCurrentProgram()
+{
+    return currentProgram.load();
+}
+
+void ThornvaleAudioProcessor::setCurrentProgram (int index)
+{
+    if (juce::MessageManager::existsAndIsCurrentThread())
+        setProgram (index);
+    else
+        currentProgram.exchange (index);   // applied by the parameter tree's next tick
+}
+
+const juce::String ThornvaleAudioProcessor::getProgramName (int index)
+{
+    if (index <= 0)
+        return "Default";
+
+    if (index <= numHardwarePresets)
+        return hardwarePresets[index - 1].getName();
+
+    const int factoryIndex = index - firstFactoryProgram;
+
+    if (factoryIndex < factoryPresets.size())
+        return factoryPresets.getUnchecked (factoryIndex)->getName();
+
+    if (auto* preset = userPresets[factoryIndex - factoryPresets.size()])
+        return preset->getName();
+
+    return {};
+}
+
+bool ThornvaleAudioProcessor::updateExtraParameters()
+{
+    const int wanted = currentProgram.load();
+
+    if (wanted == loadedProgram)
+        return false;
+
+    setProgram (wanted);
+    return true;
+}
+
+//==============================================================================
+juce::var ThornvaleAudioProcessor::getParameters (const juce::String& name) const
+{
+    auto* object = new juce::DynamicObject();
+
+    if (name.isNotEmpty())
+        object->setProperty (nameAttribute, name);
+
+    for (auto* p : parameterState.getParameters())
+        if (p->isPartOfPreset)
+            object->setProperty (p->paramID, p->get());
+
+    return juce::var (object);
+}
+
+void ThornvaleAudioProcessor::setProgram (int program)
+{
+    const AdvisorySection section (programLoadSection);
+
+    program = juce::jmax (0, program);
+
+    if (program == 0 && loadedProgram != 0)
+    {
+        lastNonDefaultProgram = loadedProgram;
+    }
+    else
+    {
+        if (loadedProgram == 0 && ! loadedFromSlot)
+            defaultPreset.setProperties (getParameters ("Default"));
+    }
+
+    if (program == 0)
+    {
+        setProgram (&defaultPreset, 0, defaultPreset.getName(), false, -1, false);
+    }
+    else if (program <= numHardwarePresets)
+    {
+        const PresetFormat preset (hardwarePresets[program - 1], {});
+        setProgram (&preset, program, preset.getName(), false, -1, false);
+    }
+    else
+    {
+        const int factoryIndex = program - firstFactoryProgram;
+        const PresetFormat* preset = factoryIndex < factoryPresets.size()
+                                         ? factoryPresets.getUnchecked (factoryIndex)
+                                         : userPresets[factoryIndex - factoryPresets.size()];
+
+        if (preset == nullptr)
+            return;   // beyond the last user preset: nothing changes
+
+        setProgram (preset, program, preset->getName(), false, -1, false);
+    }
+
+    if (! AdvisorySection::isHeld (deviceMessageSection))
+        sendStateToDevice();
+}
+
+void ThornvaleAudioProcessor::setProgram (const PresetFormat* preset, int program, const juce::String& name,
+                                          bool isModified, int bypassState, bool keepSlots)
+{
+    jassert (preset != nullptr);
+
+    if (auto* p = parameterState.getParameter ("preset"))
+        p->set (program != 0 ? 1 : 0, GestureTracker::sourceProgram);
+
+    if (bypassState >= 0 && bypassParameter != nullptr)
+        bypassParameter->set (bypassState != 0 ? 1 : 0, GestureTracker::sourceProgram);
+
+    auto& values = preset->getObject();
+
+    for (auto* p : parameterState.getParameters())
+        if (values.hasProperty (p->paramID))
+            p->set ((int) values.getProperty (p->paramID), GestureTracker::sourceProgram);
+
+    presetName = name;
+    loadedProgram = program;
+    currentProgram.store (program);
+    modified = isModified;
+    loadedFromSlot = keepSlots;
+
+    if (! keepSlots)
+        for (auto* slot : slots.slots)
+            if (slot->state == SlotState::active)
+                slot->state = SlotState::stored;
+
+    sendChangeMessage();
+}
+
+int ThornvaleAudioProcessor::validateProgramIndex (int program, const juce::String& name) const
+{
+    if (program <= 0)
+        return 0;
+
+    if (program <= numHardwarePresets)
+        return program;
+
+    const bool factory = program < firstFactoryProgram + factoryPresets.size();
+    const auto& list = factory ? factoryPresets : userPresets;
+    const int base = factory ? firstFactoryProgram : firstFactoryProgram + factoryPresets.size();
+
+    for (int i = 0; i < list.size(); ++i)
+        if (list.getUnchecked (i)->getName() == name)
+            return base + i;
+
+    return 1;
+}
+
+void ThornvaleAudioProcessor::sendStateToDevice()
+{
+    // Nothing to send while no pedal is in use.
+}
+
+//==============================================================================
+void ThornvaleAudioProcessor::parameterChanged (Parameter* parameter, int, int)
+{
+    if (AdvisorySection::isHeld (programLoadSection))
+        return;
+
+    if (parameter->isPartOfPreset && ! modified)
+    {
+        modified = true;
+        sendChangeMessage();
+    }
+}
+
+void ThornvaleAudioProcessor::incomingMidiMessage (UsbDevice*, const juce::MidiMessage&) {}
+void ThornvaleAudioProcessor::deviceStatusChanged (UsbDevice*) {}
+void ThornvaleAudioProcessor::deviceConnected (UsbDevice*) {}
+void ThornvaleAudioProcessor::deviceLatencyChanged (int) {}
+void ThornvaleAudioProcessor::deviceAdded (UsbDevice*) {}
+
+void ThornvaleAudioProcessor::deviceRemoved (UsbDevice* removed)
+{
+    if (removed == device)
+        releaseDevice();
+}
+
+void ThornvaleAudioProcessor::timerCallback (int timerId)
+{
+    if (timerId == takePendingDeviceTimer)
+    {
+        // Taking the named pedal is done by the pedal synchronisation.
+        stopTimer (takePendingDeviceTimer);
+    }
+    else if (timerId == versionCheckTimer)
+    {
+        if (versionQuery == nullptr)
+        {
+            versionQuery = std::make_unique<VersionQueryController>();
+            versionQuery->launchThread();
+        }
+
+        stopTimer (versionCheckTimer);
+    }
+}
+
+//==============================================================================
+void ThornvaleAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    auto xml = parameterState.copyState().createXml();
+
+    auto* preset = xml->createNewChildElement (ID::PRESET.toString());
+    preset->setAttribute (nameAttribute, presetName);
+    preset->setAttribute (programAttribute, loadedProgram);
+    preset->setAttribute (modifiedAttribute, modified ? 1 : 0);
+
+    if (device != nullptr)
+    {
+        auto* element = xml->createNewChildElement (ID::DEVICE.toString());
+        element->setAttribute (nameAttribute, device->getName());
+
+        if (device->getMode() == UsbDevice::control)
+            element->setAttribute (modeAttribute, "control");
+    }
+
+    destData.reset();
+    copyXmlToBinary (*xml, destData);
+}
+
+void ThornvaleAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    juce::MemoryBlock blob (data, (size_t) juce::jmax (0, sizeInBytes));
+
+    if (juce::MessageManager::existsAndIsCurrentThread())
+    {
+        setMemBlockStateInformation (blob);
+        return;
+    }
+
+    // The instance may be gone by the time the message thread gets to it.
+    juce::MessageManager::callAsync ([weakThis = juce::WeakReference<ThornvaleAudioProcessor> (this), blob]
+    {
+        if (auto* processor = weakThis.get())
+            processor->setMemBlockStateInformation (blob);
+    });
+}
+
+void ThornvaleAudioProcessor::setMemBlockStateInformation (const juce::MemoryBlock& blob)
+{
+    const AdvisorySection section (programLoadSection);
+
+    auto xml = getXmlFromBinary (blob.getData(), (int) blob.getSize());
+
+    if (xml == nullptr)
+        return;
+
+    if (! stateArbiter.initialState.isEmpty())
+    {
+        const bool same = stateArbiter.initialState == blob;
+        stateArbiter.initialState.reset();
+
+        if (same)
+            return;
+    }
+
+    freshInstance = false;
+
+    if (! xml->getTagName().equalsIgnoreCase ("Thornvale"))
+        return;
+
+    const auto tree = juce::ValueTree::fromXml (*xml);
+    PresetFormat preset (juce::var(), {});
+    auto* saved = new juce::DynamicObject();
+    const juce::var savedVar (saved);
+
+    for (const auto& child : tree)
+        if (child.hasType (ID::PARAM))
+            saved->setProperty (child.getProperty (ID::id).toString(), child.getProperty (ID::value));
+
+    preset.setProperties (savedVar);
+
+    if (const auto presetElement = tree.getChildWithName (ID::PRESET); presetElement.isValid())
+    {
+        const int program = presetElement.getProperty (programAttribute);
+        const auto name = presetElement.getProperty (nameAttribute).toString();
+        const bool wasModified = presetElement.getProperty (modifiedAttribute);
+        const bool bypass = saved->getProperty ("bypass");
+
+        setProgram (&preset, validateProgramIndex (program, name), name, wasModified, bypass ? 1 : 0, false);
+    }
+
+    if (const auto deviceElement = tree.getChildWithName (ID::DEVICE); deviceElement.isValid())
+    {
+        pendingDeviceName = deviceElement.getProperty (nameAttribute).toString();
+        pendingDeviceMode = deviceElement.getProperty (modeAttribute).toString() == "control" ? UsbDevice::control
+                                                                                               : UsbDevice::audio;
+        startTimer (takePendingDeviceTimer, takePendingDeviceDelayMs);
+    }
+
+    sendStateToDevice();
+}

@@ -1,0 +1,169 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include "PresetFormat.h"
+#include "Slots.h"
+#include "StateArbiter.h"
+#include "Devices/PresetRecord.h"
+#include "Devices/UsbDevice.h"
+#include "Devices/UsbDeviceManager.h"
+#include "Utilities/AudioValue.h"
+#include "Utilities/AudioValueTreeState.h"
+#include "Utilities/CircularAudioBuffer.h"
+#include "Utilities/VersionQueryController.h"
+
+/** The object the host creates for each instance of the plug-in.
+
+    It owns the parameter tree, the preset library, the comparison slots, the copy of the pedal's
+    ten presets, the host-side audio bridge, the plug-in settings file and the online version
+    check, and holds the pedal in use as its listener.
+*/
+class ThornvaleAudioProcessor : public juce::AudioProcessor,
+                                public AudioValueTreeState::Listener,
+                                public juce::MultiTimer,
+                                public UsbDevice::Holder,
+                                public UsbDevice::Listener,
+                                public UsbBaseDeviceManager<UsbDevice>::Listener,
+                                public juce::ChangeBroadcaster
+{
+public:
+    using Parameter = AudioValueTreeState::Parameter;
+
+    static constexpr int numHardwarePresets = PresetTable::numPresets;
+    static constexpr int firstFactoryProgram = 1 + numHardwarePresets;   // 11
+
+    enum TimerIds
+    {
+        takePendingDeviceTimer = 1,
+        versionCheckTimer = 2
+    };
+
+    ThornvaleAudioProcessor();
+    ~ThornvaleAudioProcessor() override;
+
+    //==============================================================================
+    const juce::String getName() const override;
+    void prepareToPlay (double sampleRate, int samplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    void processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    UsbDevice* getDevice() override;
+
+    void parameterChanged (Parameter* parameter, int value, int controllerNumber) override;
+    bool updateExtraParameters() override;
+
+    void incomingMidiMessage (UsbDevice*, const juce::MidiMessage&) override;
+    void deviceStatusChanged (UsbDevice*) override;
+    void deviceConnected (UsbDevice*) override;
+    void deviceLatencyChanged (int) override;
+
+    void deviceAdded (UsbDevice*) override;
+    void deviceRemoved (UsbDevice*) override;
+
+    void timerCallback (int timerId) override;
+
+    //==============================================================================
+    /** Applies a saved state blob (message thread). */
+    void setMemBlockStateInformation (const juce::MemoryBlock& blob);
+
+    /** Loads a program by number (message thread). */
+    void setProgram (int program);
+    /** Applies a preset's values and records which program is loaded (message thread). */
+    void setProgram (const PresetFormat* preset, int program, const juce::String& name,
+                     bool modified, int bypassState, bool keepSlots);
+    int validateProgramIndex (int program, const juce::String& name) const;
+    /** The current parameter values that belong to presets, as a preset object. */
+    juce::var getParameters (const juce::String& name) const;
+
+    /** Sends the whole state to the pedal in use; nothing happens while there is none. */
+    void sendStateToDevice();
+
+    static juce::String getDeviceSettingsPath();
+    static juce::String getUserPresetPath();
+    static void createDirectory (const juce::String& path, const juce::String& description);
+
+    AudioValueTreeState& getParameterState() noexcept   { return parameterState; }
+    juce::PropertiesFile* getSettingsFile() noexcept      { return settingsFile.get(); }
+    VersionQueryController* getVersionQuery() noexcept    { return versionQuery.get(); }
+    const StateArbiter& getStateArbiter() const noexcept { return stateArbiter; }
+    int getLoadedProgram() const noexcept                 { return loadedProgram; }
+    bool isModified() const noexcept                      { return modified; }
+    bool isFreshInstance() const noexcept                 { return freshInstance; }
+    const juce::String& getPresetName() const noexcept    { return presetName; }
+    const PresetTable& getHardwarePresets() const noexcept { return hardwarePresets; }
+    const juce::OwnedArray<PresetFormat>& getFactoryPresets() const noexcept { return factoryPresets; }
+    const juce::OwnedArray<PresetFormat>& getUserPresets() const noexcept    { return userPresets; }
+    juce::uint8 getFootswitchState() const noexcept       { return footswitchState; }
+
+    static constexpr const char* checkForUpdatesKey = "checkForUpdates";
+    static constexpr int versionCheckDelayMs = 3000;
+    static constexpr int takePendingDeviceDelayMs = 200;
+
+private:
+    void createParameters();
+    void loadFactoryPresets();
+    void loadUserPresets();
+    void updateNumPrograms();
+    juce::ValueTree findDefaultDeviceSettings() const;
+    void releaseDevice();
+
+    //==============================================================================
+    juce::OwnedArray<PresetFormat> factoryPresets;
+    juce::OwnedArray<PresetFormat> userPresets;
+    PresetFormat defaultPreset { juce::var(), "Default" };
+    Slots slots;
+    AudioValueTreeState parameterState { "Thornvale" };
+    juce::OwnedArray<Parameter> internalParameters;
+    Parameter* bypassParameter = nullptr;
+    Parameter* dacLeftParameter = nullptr;
+    Parameter* dacRightParameter = nullptr;
+    UsbDevice* device = nullptr;
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> deviceManager;
+    bool isPrepared = false;
+    double sampleRate = 44100.0;
+    int blockSize = 512;
+    juce::uint8 footswitchState = 0;
+
+    // Host-side audio bridge.
+    CircularAudioBuffer dryDelay { 2, CircularAudioBuffer::defaultSize };
+    juce::AudioBuffer<float> dryBlock;
+    std::atomic<int> latencySamples { 0 };
+    int appliedLatency = 0;
+    AudioMute mute { 0.0f, 0.06f };
+    AudioSmoothedValue wetLevel { 0.0f, 0.1f };
+
+    PresetTable hardwarePresets;
+    PresetTable stagedPresets;
+    int lastNonDefaultProgram = 1;
+    int loadedProgram = 0;
+    bool modified = false;
+    bool loadedFromSlot = false;
+    juce::String presetName { "Default" };
+    StateArbiter stateArbiter { *this };
+    bool freshInstance = true;
+    std::atomic<int> currentProgram { 0 };
+    std::atomic<int> numPrograms { firstFactoryProgram };
+    int deviceMessageSection = 0;
+    int programLoadSection = 0;
+    juce::String pendingDeviceName;
+    UsbDevice::Mode pendingDeviceMode = UsbDevice::audio;
+    std::unique_ptr<VersionQueryController> versionQuery;
+    std::unique_ptr<juce::PropertiesFile> settingsFile;
+
+    JUCE_DECLARE_WEAK_REFERENCEABLE (ThornvaleAudioProcessor)
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ThornvaleAudioProcessor)
+};
