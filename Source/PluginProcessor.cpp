@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 #include "PluginEditor.h"
 #include "Utilities/AdvisorySection.h"
+#include "Utilities/MessageThread.h"
 #include <BinaryData.h>
 
 namespace
@@ -51,10 +52,15 @@ ThornvaleAudioProcessor::ThornvaleAudioProcessor()
 
     if (settingsFile->getBoolValue (checkForUpdatesKey, true))
         startTimer (versionCheckTimer, versionCheckDelayMs);
+
+    messageThreadGuard.release();
 }
 
 ThornvaleAudioProcessor::~ThornvaleAudioProcessor()
 {
+    // Held until the last member is gone (the guard is the first member).
+    messageThreadGuard.acquire();
+
     releaseDevice();
     deviceManager->removeListener (this);
 
@@ -284,7 +290,7 @@ int ThornvaleAudioProcessor::getCurrentProgram()
 
 void ThornvaleAudioProcessor::setCurrentProgram (int index)
 {
-    if (juce::MessageManager::existsAndIsCurrentThread())
+    if (MessageThread::isCurrent())
         setProgram (index);
     else
         currentProgram.exchange (index);   // applied by the parameter tree's next tick
@@ -479,6 +485,7 @@ void ThornvaleAudioProcessor::timerCallback (int timerId)
 //==============================================================================
 void ThornvaleAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
+    MessageThread::Guard guard;   // hosts on Linux ask from their own GUI thread
     auto xml = parameterState.copyState().createXml();
 
     auto* preset = xml->createNewChildElement (ID::PRESET.toString());
@@ -503,7 +510,7 @@ void ThornvaleAudioProcessor::setStateInformation (const void* data, int sizeInB
 {
     juce::MemoryBlock blob (data, (size_t) juce::jmax (0, sizeInBytes));
 
-    if (juce::MessageManager::existsAndIsCurrentThread())
+    if (MessageThread::isCurrent())
     {
         setMemBlockStateInformation (blob);
         return;

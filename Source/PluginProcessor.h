@@ -11,6 +11,7 @@
 #include "Utilities/AudioValue.h"
 #include "Utilities/AudioValueTreeState.h"
 #include "Utilities/CircularAudioBuffer.h"
+#include "Utilities/MessageThread.h"
 #include "Utilities/VersionQueryController.h"
 
 /** The object the host creates for each instance of the plug-in.
@@ -88,6 +89,7 @@ public:
     int validateProgramIndex (int program, const juce::String& name) const;
     /** The current parameter values that belong to presets, as a preset object. */
     juce::var getParameters (const juce::String& name) const;
+    using juce::AudioProcessor::getParameters;
 
     /** Sends the whole state to the pedal in use; nothing happens while there is none. */
     void sendStateToDevice();
@@ -122,6 +124,10 @@ private:
     void releaseDevice();
 
     //==============================================================================
+    // Construction and destruction are message-thread work even when a host on Linux calls them
+    // from its own thread: this holds the message manager's lock for as long as they run.
+    MessageThread::Guard messageThreadGuard;
+
     juce::OwnedArray<PresetFormat> factoryPresets;
     juce::OwnedArray<PresetFormat> userPresets;
     PresetFormat defaultPreset { juce::var(), "Default" };

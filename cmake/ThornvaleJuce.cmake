@@ -8,7 +8,12 @@ set(THORNVALE_JUCE_MODULES
     juce_audio_plugin_client)
 
 add_library(thornvale_juce STATIC)
-set_target_properties(thornvale_juce PROPERTIES POSITION_INDEPENDENT_CODE ON)
+# Hidden symbols: a plug-in must not hand its JUCE to another JUCE plug-in in the same host.
+set_target_properties(thornvale_juce PROPERTIES
+    POSITION_INDEPENDENT_CODE ON
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
 
 foreach(module IN LISTS THORNVALE_JUCE_MODULES)
     target_link_libraries(thornvale_juce PRIVATE juce::${module})

@@ -1,5 +1,6 @@
 #include "AudioValueTreeState.h"
 #include "AdvisorySection.h"
+#include "MessageThread.h"
 
 //==============================================================================
 AudioValueTreeState::Parameter::Parameter (const juce::String& id, const juce::String& name, int controllerNumberToUse,
@@ -42,7 +43,7 @@ void AudioValueTreeState::Parameter::valueChanged (int)
 
 void AudioValueTreeState::Parameter::set (int value, GestureTracker::ParameterChangeSource source)
 {
-    jassert (juce::MessageManager::existsAndIsCurrentThread());
+    jassert (MessageThread::isCurrent());
 
     const auto n = toNormalised (value);
     auto* state = owner != nullptr ? owner->tracker.getOrCreateGestureState (this, source) : nullptr;
@@ -106,7 +107,7 @@ void AudioValueTreeState::addParameter (Parameter* p)
     p->onValueChanged = [this, p]
     {
         // Host changes may arrive on any thread; those are picked up by the timer.
-        if (juce::MessageManager::existsAndIsCurrentThread())
+        if (MessageThread::isCurrent())
             updateParameter (p);
     };
 
@@ -115,6 +116,10 @@ void AudioValueTreeState::addParameter (Parameter* p)
     child.setProperty (ID::value, p->get(), nullptr);
     state.appendChild (child, nullptr);
 
+    // The tree child already mirrors the current value: start from it, so that the first tick
+    // does not report thirteen "changes" that nobody made (which would mark a freshly loaded
+    // program modified and send every value to the pedal).
+    p->lastValue = p->get();
     p->owner = this;
     p->valueTree = child;
     parameters.add (p);
@@ -156,7 +161,7 @@ void AudioValueTreeState::removeListener (Listener* listener)
 
 bool AudioValueTreeState::updateParameter (Parameter* p)
 {
-    jassert (juce::MessageManager::existsAndIsCurrentThread());
+    jassert (MessageThread::isCurrent());
 
     if (AdvisorySection::isHeld (updateSection))
         return false;

@@ -77,6 +77,12 @@ void GestureTracker::GestureState::timerCallback (int timerId)
 }
 
 //==============================================================================
+GestureTracker::~GestureTracker()
+{
+    for (auto* state : states)
+        state->endGesture();
+}
+
 void GestureTracker::addParameter (juce::AudioProcessorParameter& parameter)
 {
     if (findState (&parameter) == nullptr)

@@ -61,6 +61,8 @@ public:
     };
 
     GestureTracker() = default;
+    /** Ends any gesture still open, so that no host is left with a dangling begin. */
+    ~GestureTracker();
 
     /** Creates the gesture state of an automatable parameter; a second call for the same
         parameter creates nothing. */
