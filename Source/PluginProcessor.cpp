@@ -40,7 +40,7 @@ ThornvaleAudioProcessor::ThornvaleAudioProcessor()
     loadUserPresets();
     updateNumPrograms();
 
-    slots.backup.values.setProperties (getParameters ({}));
+    getParameters (&slots.backup);
     setProgram (0);
 
     deviceManager->setSettingsPath (getDeviceSettingsPath());
@@ -159,7 +159,7 @@ void ThornvaleAudioProcessor::loadFactoryPresets()
 
         int size = 0;
         auto* data = BinaryData::getNamedResource (BinaryData::namedResourceList[i], size);
-        const auto json = juce::JSON::parse (juce::String::fromUTF8 (data, size));
+        const auto json = PresetFormat::parseJson (juce::String::fromUTF8 (data, size));
         factoryPresets.addSorted (comparator, new PresetFormat (json, {}));
     }
 }
@@ -175,11 +175,42 @@ void ThornvaleAudioProcessor::loadUserPresets()
                                                             juce::File::findFiles))
     {
         const auto file = entry.getFile();
-        const auto json = juce::JSON::parse (file.loadFileAsString());
+        const auto json = PresetFormat::parseJson (file.loadFileAsString());
         userPresets.addSorted (comparator, new PresetFormat (json, file.getFileNameWithoutExtension().substring (0, 15)));
     }
 
     updateNumPrograms();
+}
+
+juce::File ThornvaleAudioProcessor::getUserPresetFile (const juce::String& presetName)
+{
+    return juce::File (getUserPresetPath()).getChildFile (PresetFormat::toSafeFileName (presetName) + ".mfp");
+}
+
+int ThornvaleAudioProcessor::saveUserPreset (juce::File file, std::unique_ptr<PresetFormat> preset)
+{
+    static const PresetFormatElementComparator comparator;
+    jassert (preset != nullptr);
+
+    const juce::File folder (getUserPresetPath());
+    createDirectory (folder.getFullPathName(), "User preset directory");
+
+    if (preset == nullptr || file.getParentDirectory() != folder || ! preset->writeToFile (file))
+        return -1;
+
+    int index = -1;
+
+    for (int i = 0; i < userPresets.size(); ++i)
+        if (comparator.compareElements (userPresets.getUnchecked (i), preset.get()) == 0)
+            index = i;
+
+    if (index >= 0)
+        userPresets.set (index, preset.release(), true);
+    else
+        index = userPresets.addSorted (comparator, preset.release());
+
+    updateNumPrograms();
+    return firstFactoryProgram + factoryPresets.size() + index;
 }
 
 void ThornvaleAudioProcessor::updateNumPrograms()
@@ -341,6 +372,19 @@ juce::var ThornvaleAudioProcessor::getParameters (const juce::String& name) cons
     return juce::var (object);
 }
 
+void ThornvaleAudioProcessor::captureLiveSettings()
+{
+    if (loadedProgram == 0 && ! loadedFromSlot)
+        defaultPreset.setProperties (getParameters ("Default"));
+}
+
+void ThornvaleAudioProcessor::deactivateSlots()
+{
+    for (auto* slot : slots.slots)
+        if (slot->state == SlotState::active)
+            slot->state = SlotState::stored;
+}
+
 void ThornvaleAudioProcessor::setProgram (int program)
 {
     const AdvisorySection section (programLoadSection);
@@ -348,14 +392,9 @@ void ThornvaleAudioProcessor::setProgram (int program)
     program = juce::jmax (0, program);
 
     if (program == 0 && loadedProgram != 0)
-    {
         lastNonDefaultProgram = loadedProgram;
-    }
     else
-    {
-        if (loadedProgram == 0 && ! loadedFromSlot)
-            defaultPreset.setProperties (getParameters ("Default"));
-    }
+        captureLiveSettings();
 
     if (program == 0)
     {
@@ -407,9 +446,74 @@ void ThornvaleAudioProcessor::setProgram (const PresetFormat* preset, int progra
     loadedFromSlot = keepSlots;
 
     if (! keepSlots)
-        for (auto* slot : slots.slots)
-            if (slot->state == SlotState::active)
-                slot->state = SlotState::stored;
+        deactivateSlots();
+
+    sendChangeMessage();
+}
+
+//==============================================================================
+void ThornvaleAudioProcessor::getParameters (Slot* slot)
+{
+    slot->values.setProperties (getParameters (juce::String()));
+    slot->programNumber = loadedProgram;
+    slot->programName = presetName;
+    slot->modified = modified;
+}
+
+void ThornvaleAudioProcessor::setProgram (Slot* slot)
+{
+    const AdvisorySection section (programLoadSection);
+
+    captureLiveSettings();
+    const int program = validateProgramIndex (slot->programNumber, slot->programName);
+    setProgram (&slot->values, program, slot->programName, slot->modified, -1, true);
+    sendStateToDevice();
+}
+
+void ThornvaleAudioProcessor::saveSlotAction (int index)
+{
+    auto* slot = slots.slots[index];
+
+    if (slot == nullptr)
+        return;
+
+    getParameters (slot);
+    deactivateSlots();
+    slot->state = SlotState::active;
+    sendChangeMessage();
+}
+
+void ThornvaleAudioProcessor::recallSlotAction (int index)
+{
+    auto* slot = slots.slots[index];
+
+    if (slot == nullptr)
+        return;
+
+    if (slot->state == SlotState::active)
+    {
+        if (slots.backup.state != SlotState::empty)
+            setProgram (&slots.backup);
+
+        deactivateSlots();
+    }
+    else if (slot->state == SlotState::stored)
+    {
+        bool anyActive = false;
+
+        for (auto* s : slots.slots)
+            anyActive = anyActive || s->state == SlotState::active;
+
+        if (! anyActive)
+        {
+            getParameters (&slots.backup);
+            slots.backup.state = SlotState::stored;   // the backup is valid from now on
+        }
+
+        setProgram (slot);
+        deactivateSlots();
+        slot->state = SlotState::active;
+    }
 
     sendChangeMessage();
 }
@@ -444,11 +548,19 @@ void ThornvaleAudioProcessor::parameterChanged (Parameter* parameter, int, int)
     if (AdvisorySection::isHeld (programLoadSection))
         return;
 
-    if (parameter->isPartOfPreset && ! modified)
-    {
-        modified = true;
+    if (! parameter->isPartOfPreset)
+        return;
+
+    bool changed = ! modified;
+
+    for (auto* slot : slots.slots)
+        changed = changed || slot->state == SlotState::active;
+
+    deactivateSlots();
+    modified = true;
+
+    if (changed)
         sendChangeMessage();
-    }
 }
 
 void ThornvaleAudioProcessor::incomingMidiMessage (UsbDevice*, const juce::MidiMessage&) {}

@@ -91,6 +91,25 @@ public:
     juce::var getParameters (const juce::String& name) const;
     using juce::AudioProcessor::getParameters;
 
+    /** (Re)builds the user presets from the user folder and updates the program count. */
+    void loadUserPresets();
+
+    /** Writes a user preset and adds it to the list (replacing one of the same name, in any
+        case). Returns its program number, or −1 when the file could not be written or lies
+        outside the user folder; then nothing changes, on disk or in the list. */
+    int saveUserPreset (juce::File file, std::unique_ptr<PresetFormat> preset);
+
+    /** The file a user preset of that name is saved to: always directly inside the user folder,
+        whatever the name holds. */
+    static juce::File getUserPresetFile (const juce::String& presetName);
+
+    // Comparison slots A (0) and B (1).
+    void saveSlotAction (int slot);
+    void recallSlotAction (int slot);
+    void getParameters (Slot* slot);
+    void setProgram (Slot* slot);
+    const Slots& getSlots() const noexcept   { return slots; }
+
     /** Sends the whole state to the pedal in use; nothing happens while there is none. */
     void sendStateToDevice();
 
@@ -118,7 +137,8 @@ public:
 private:
     void createParameters();
     void loadFactoryPresets();
-    void loadUserPresets();
+    void captureLiveSettings();
+    void deactivateSlots();
     void updateNumPrograms();
     juce::ValueTree findDefaultDeviceSettings() const;
     void releaseDevice();

@@ -92,6 +92,139 @@ void PresetFormat::setProperties (const juce::var& source)
             object->setProperty (property.name, from->getProperty (property.name).clone());
 }
 
+juce::String PresetFormat::toJsonString (const juce::String& text)
+{
+    juce::String out ("\"");
+    const auto hex4 = [] (juce::uint32 v) { return "\\u" + juce::String::toHexString ((int) v).paddedLeft ('0', 4); };
+
+    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    {
+        const auto c = (juce::uint32) p.getAndAdvance();
+
+        if (c == '"')                       out << "\\\"";
+        else if (c == '\\')                out << "\\\\";
+        else if (c >= 0x20 && c < 0x7F)     out << juce::String::charToString ((juce::juce_wchar) c);
+        else if (c < 0x10000)               out << hex4 (c);
+        else
+        {
+            const auto v = c - 0x10000;
+            out << hex4 (0xD800 + (v >> 10)) << hex4 (0xDC00 + (v & 0x3FF));
+        }
+    }
+
+    return out + "\"";
+}
+
+juce::String PresetFormat::toFileText() const
+{
+    juce::StringArray lines;
+    lines.add ("  \"name\": " + toJsonString (getName()));
+
+    for (auto& key : valueKeys())
+        lines.add ("  \"" + juce::String (key.name) + "\": " + juce::String (getIntValue (key.name)));
+
+    return "{\r\n" + lines.joinIntoString (",\r\n") + "\r\n}";
+}
+
+bool PresetFormat::writeToFile (const juce::File& file) const
+{
+    if (file.isDirectory())
+        return false;
+
+    juce::TemporaryFile temporary (file, juce::TemporaryFile::useHiddenFile);
+
+    const auto text = toFileText();
+    const auto numBytes = text.getNumBytesAsUTF8();
+
+    {
+        juce::FileOutputStream out (temporary.getFile(), 16384);
+
+        if (! out.openedOk() || ! out.write (text.toRawUTF8(), numBytes))
+            return false;
+
+        out.flush();
+
+        if (out.getStatus().failed())
+            return false;
+    }
+
+    // A short write (a full disk, a size limit) is not always reported by the stream: check what
+    // landed before it replaces anything.
+    if (temporary.getFile().getSize() != (juce::int64) numBytes)
+        return false;
+
+    return temporary.overwriteTargetFileWithTemporary();
+}
+
+juce::var PresetFormat::parseJson (const juce::String& text)
+{
+    // JSON writes characters beyond U+FFFF as two \u escapes (a surrogate pair), which the
+    // framework's reader would take as two broken characters: join such pairs first.
+    juce::String joined;
+    joined.preallocateBytes (text.getNumBytesAsUTF8());
+
+    const auto hexAt = [&text] (int index)
+    {
+        if (index + 6 > text.length() || text[index] != '\\' || text[index + 1] != 'u')
+            return -1;
+
+        int value = 0;
+
+        for (int i = index + 2; i < index + 6; ++i)
+        {
+            const int digit = juce::CharacterFunctions::getHexDigitValue (text[i]);
+
+            if (digit < 0)
+                return -1;
+
+            value = value * 16 + digit;
+        }
+
+        return value;
+    };
+
+    int backslashes = 0;
+
+    for (int i = 0; i < text.length(); ++i)
+    {
+        const auto c = text[i];
+
+        if (c == '\\' && backslashes % 2 == 0)
+        {
+            const int high = hexAt (i);
+            const int low = high >= 0xD800 && high <= 0xDBFF ? hexAt (i + 6) : -1;
+
+            if (low >= 0xDC00 && low <= 0xDFFF)
+            {
+                joined << juce::String::charToString ((juce::juce_wchar) (0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00)));
+                i += 11;
+                backslashes = 0;
+                continue;
+            }
+        }
+
+        backslashes = c == '\\' ? backslashes + 1 : 0;
+        joined << juce::String::charToString (c);
+    }
+
+    return juce::JSON::parse (joined);
+}
+
+juce::String PresetFormat::toSafeFileName (const juce::String& presetName)
+{
+    juce::String safe;
+
+    for (auto p = presetName.getCharPointer(); ! p.isEmpty();)
+    {
+        const auto c = p.getAndAdvance();
+        const bool reserved = c < 0x20 || c == 0x7F || juce::String ("/\\:*?\"<>|").containsChar (c);
+        safe << juce::String::charToString (reserved ? (juce::juce_wchar) '_' : c);
+    }
+
+    safe = safe.trimCharactersAtStart (". ").trimEnd().substring (0, 100).trimEnd();
+    return safe.isEmpty() ? juce::String ("Untitled") : safe;
+}
+
 juce::String PresetFormat::getName() const
 {
     return object->getProperty (nameKey).toString();

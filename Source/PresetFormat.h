@@ -36,6 +36,27 @@ public:
     /** Overwrites each of this preset's keys that source (a dynamic object) holds. */
     void setProperties (const juce::var& source);
 
+    /** The ".mfp" text: one JSON object with the twelve keys in order, two-space indent, CR LF
+        line breaks, characters outside printable ASCII as \u escapes, no line break after "}". */
+    juce::String toFileText() const;
+
+    /** Writes toFileText() to file without ever leaving a half-written file in its place: the text
+        goes to a temporary file beside it, which then replaces the target. False on failure, in
+        which case the target is untouched. */
+    bool writeToFile (const juce::File& file) const;
+
+    /** A file name (without extension) made from a preset name that cannot leave the folder it is
+        used in: no path separators, no control or reserved characters, no leading dot or space,
+        not empty, at most 100 characters. */
+    static juce::String toSafeFileName (const juce::String& presetName);
+
+    /** Parses preset JSON as the framework does, but reads characters written as surrogate pairs
+        correctly. Text that does not parse gives a void var. */
+    static juce::var parseJson (const juce::String& text);
+
+    /** A JSON string literal of text, with \u escapes for everything outside printable ASCII. */
+    static juce::String toJsonString (const juce::String& text);
+
     juce::String getName() const;
     juce::var getValue (const juce::Identifier& key) const;
     int getIntValue (const juce::Identifier& key) const;
