@@ -90,12 +90,10 @@ AudioValueTreeState::AudioValueTreeState (const juce::Identifier& rootType)
 
 AudioValueTreeState::~AudioValueTreeState()
 {
+    // The parameters are not owned here and may already be gone (whoever owns them cuts their
+    // way back into the tree before they outlive it).
     stopTimer();
     state.removeListener (this);
-
-    for (auto* p : parameters)
-        p->onValueChanged = nullptr;
-
     listeners.clear();
     parameters.clear();
 }
