@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config ccache lld
+  cmake ninja-build g++ clang lld libclang-rt-14-dev pkg-config ccache
   juce-modules-source juce-tools
   libasound2-dev libfreetype-dev libx11-dev libxext-dev libxrandr-dev
   libxinerama-dev libxcursor-dev libxrender-dev libcurl4-gnutls-dev
