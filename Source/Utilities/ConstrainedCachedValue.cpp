@@ -1,0 +1,3 @@
+#include "ConstrainedCachedValue.h"
+
+template class ConstrainedCachedValue<int>;
