@@ -83,7 +83,7 @@ void ThornvaleAudioProcessor::releaseDevice()
         return;
 
     device->release();
-    device->removeListener (this);
+    device->detach (this);
     device = nullptr;
     sendChangeMessage();
     footswitchState = 0;

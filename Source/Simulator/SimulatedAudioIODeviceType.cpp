@@ -8,18 +8,23 @@ SimulatedAudioIODeviceType::SimulatedAudioIODeviceType()
 SimulatedAudioIODeviceType::~SimulatedAudioIODeviceType() = default;
 
 std::shared_ptr<FuzzModel::Parameters> SimulatedAudioIODeviceType::addPedal (const juce::String& name,
-                                                                             const SimulatedAudioIODevice::Options& options)
+                                                                             const SimulatedAudioIODevice::Options& options,
+                                                                             std::shared_ptr<FuzzModel::Parameters> parameters)
 {
     for (auto& pedal : pedals)
     {
         if (pedal.name == name)
         {
             pedal.options = options;
+
+            if (parameters != nullptr)
+                pedal.parameters = std::move (parameters);
+
             return pedal.parameters;
         }
     }
 
-    pedals.push_back ({ name, options, std::make_shared<FuzzModel::Parameters>() });
+    pedals.push_back ({ name, options, parameters != nullptr ? std::move (parameters) : std::make_shared<FuzzModel::Parameters>() });
     callDeviceChangeListeners();
     return pedals.back().parameters;
 }

@@ -19,7 +19,8 @@ public:
 
     /** Connects a simulated pedal (or changes its device options); returns its sound parameters. */
     std::shared_ptr<FuzzModel::Parameters> addPedal (const juce::String& name,
-                                                     const SimulatedAudioIODevice::Options& options = {});
+                                                     const SimulatedAudioIODevice::Options& options = {},
+                                                     std::shared_ptr<FuzzModel::Parameters> parameters = nullptr);
     void removePedal (const juce::String& name);
     std::shared_ptr<FuzzModel::Parameters> getPedalParameters (const juce::String& name) const;
 
