@@ -2,6 +2,7 @@
 #include "PluginEditor.h"
 #include "Utilities/AdvisorySection.h"
 #include "Utilities/MessageThread.h"
+#include "Simulator/SimulatedPedals.h"
 #include <BinaryData.h>
 
 namespace
@@ -37,6 +38,7 @@ ThornvaleAudioProcessor::ThornvaleAudioProcessor()
     settingsFile = std::make_unique<juce::PropertiesFile> (juce::File (getDeviceSettingsPath() + "settings.xml"),
                                                            juce::PropertiesFile::Options());
 
+    addSimulatedPedals();
     loadUserPresets();
     updateNumPrograms();
 
@@ -216,6 +218,16 @@ int ThornvaleAudioProcessor::saveUserPreset (juce::File file, std::unique_ptr<Pr
 void ThornvaleAudioProcessor::updateNumPrograms()
 {
     numPrograms.store (firstFactoryProgram + factoryPresets.size() + userPresets.size());
+}
+
+void ThornvaleAudioProcessor::addSimulatedPedals()
+{
+    // "simulatedPedals": pedal names separated by commas or spaces, e.g. "TVL-5EED, TVL-0A0B".
+    const auto names = juce::StringArray::fromTokens (settingsFile->getValue (simulatedPedalsKey), ", ;", {});
+
+    for (const auto& n : names)
+        if (n.isNotEmpty() && UsbDevice::extractDeviceName (n) == n)
+            Platform::getInstance().getSimulatedPedals().addPedal (n);
 }
 
 juce::ValueTree ThornvaleAudioProcessor::findDefaultDeviceSettings() const

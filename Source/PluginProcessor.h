@@ -131,12 +131,14 @@ public:
     juce::uint8 getFootswitchState() const noexcept       { return footswitchState; }
 
     static constexpr const char* checkForUpdatesKey = "checkForUpdates";
+    static constexpr const char* simulatedPedalsKey = "simulatedPedals";
     static constexpr int versionCheckDelayMs = 3000;
     static constexpr int takePendingDeviceDelayMs = 200;
 
 private:
     void createParameters();
     void loadFactoryPresets();
+    void addSimulatedPedals();
     void captureLiveSettings();
     void deactivateSlots();
     void updateNumPrograms();

@@ -51,6 +51,9 @@ public:
     static constexpr int keepAliveIntervalMs = 1000;
     static constexpr juce::uint8 defaultSilenceTimeout = 10;
 
+    /** A pedal in normal mode shows an audio device of its own name besides its MIDI ports. */
+    static constexpr bool requiresAudioDevice = true;
+
     /** Takes ownership of nothing: the ports are opened by identifier through the platform. */
     UsbDevice (const juce::String& deviceName, const juce::MidiDeviceInfo& inputPort,
                const juce::MidiDeviceInfo& outputPort, MidiPorts& platform);
