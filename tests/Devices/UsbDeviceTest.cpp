@@ -206,3 +206,26 @@ TEST_F (UsbDeviceTest, SettingsChangesReachTheStream)
     EXPECT_EQ (setup.deviceBlockSize, 128);
     device->releaseResources();
 }
+
+TEST_F (UsbDeviceTest, LatencyIsReportedWhenTheStreamIsSetUpAndOnlyWhenItChanges)
+{
+    device->attach (&listener, UsbDevice::audio);
+    deliver();
+    listener.latencies.clear();
+
+    device->prepareToPlay (512, 48000.0);
+    const int total = device->getAudioStream().getTotalLatency();
+    ASSERT_GT (total, 0);
+    EXPECT_EQ (listener.latencies, (std::vector<int> { total }));
+
+    device->settingsChanged();   // nothing changed
+    EXPECT_EQ (listener.latencies.size(), 1u);
+
+    device->getSettings().extraLatency.setValue (100, nullptr);
+    ASSERT_EQ (listener.latencies.size(), 2u);
+    EXPECT_EQ (listener.latencies.back(), total + 100);
+
+    device->notifyLatencyChanged (-1);
+    EXPECT_EQ (listener.latencies.back(), total + 100) << "-1 stands for the stream's own figure";
+    device->releaseResources();
+}
