@@ -2,6 +2,7 @@
 #include "PluginEditor.h"
 #include "Utilities/AdvisorySection.h"
 #include "Utilities/MessageThread.h"
+#include "Devices/PedalProtocol.h"
 #include "Simulator/SimulatedPedals.h"
 #include <BinaryData.h>
 
@@ -79,17 +80,6 @@ ThornvaleAudioProcessor::~ThornvaleAudioProcessor()
         p->onValueChanged = nullptr;
 }
 
-void ThornvaleAudioProcessor::releaseDevice()
-{
-    if (device == nullptr)
-        return;
-
-    device->release();
-    device->detach (this);
-    device = nullptr;
-    sendChangeMessage();
-    footswitchState = 0;
-}
 
 //==============================================================================
 void ThornvaleAudioProcessor::createParameters()
@@ -301,11 +291,17 @@ void ThornvaleAudioProcessor::prepareToPlay (double newSampleRate, int samplesPe
     mute.reset (sampleRate, blockSize);
     wetLevel.reset (sampleRate, blockSize);
 
-    setLatencySamples (latencySamples.load());
+    if (device != nullptr)
+        device->prepareToPlay (blockSize, sampleRate);
+
+    updateLatency();
 }
 
 void ThornvaleAudioProcessor::releaseResources()
 {
+    if (device != nullptr)
+        device->releaseResources();
+
     isPrepared = false;
 }
 
@@ -405,8 +401,8 @@ void ThornvaleAudioProcessor::setProgram (int program)
 
     if (program == 0 && loadedProgram != 0)
         lastNonDefaultProgram = loadedProgram;
-    else
-        captureLiveSettings();
+    else if (! (program == 0 && liveStateAdopted))
+        captureLiveSettings();   // (reloading program 0 right after the pedal's live state arrived applies that state)
 
     if (program == 0)
     {
@@ -451,6 +447,7 @@ void ThornvaleAudioProcessor::setProgram (const PresetFormat* preset, int progra
         if (values.hasProperty (p->paramID))
             p->set ((int) values.getProperty (p->paramID), GestureTracker::sourceProgram);
 
+    liveStateAdopted = false;
     presetName = name;
     loadedProgram = program;
     currentProgram.store (program);
@@ -549,16 +546,153 @@ int ThornvaleAudioProcessor::validateProgramIndex (int program, const juce::Stri
     return 1;
 }
 
+//==============================================================================
 void ThornvaleAudioProcessor::sendStateToDevice()
 {
-    // Nothing to send while no pedal is in use.
+    if (device == nullptr)
+        return;
+
+    const PresetFormat preset (getParameters (presetName), {});
+    const int number = loadedProgram == 0 ? PedalProtocol::liveSlot
+                     : loadedProgram <= numHardwarePresets ? loadedProgram - 1
+                                                           : PedalProtocol::outsideSlot;
+    auto record = preset.toPreset (number);
+
+    if (modified)
+        record.bytes[24] |= 0x01;
+
+    if (bypassParameter != nullptr && bypassParameter->get() != 0)
+        record.bytes[24] |= 0x02;
+
+    device->sendSysExMessage (PedalProtocol::presetGroup, PedalProtocol::setLiveState, record.bytes, PRESET::size);
+}
+
+int ThornvaleAudioProcessor::sendHardwarePresetsToDevice (const juce::Array<PRESET>& records, bool writeBack)
+{
+    if (device == nullptr)
+        return 0;
+
+    int count = 0;
+    bool loadedSlotWritten = false;
+
+    for (int i = 0; i < records.size(); ++i)
+    {
+        const auto& record = records.getReference (i);
+        const int slot = record.bytes[0];
+
+        if (slot > numHardwarePresets - 1)
+            continue;
+
+        const auto value = (unsigned char) ((writeBack ? PedalProtocol::writeBackFlag : 0) | (i & 0x0F));
+        device->sendSysExMessage (PedalProtocol::presetGroup, value, record.bytes, PRESET::size);
+        hardwarePresets[slot] = record;
+        loadedSlotWritten = loadedSlotWritten || slot == loadedProgram - 1;
+        ++count;
+    }
+
+    device->sendSysExMessage (PedalProtocol::presetGroup, PedalProtocol::requestPresetTable);
+
+    if (loadedSlotWritten && ! writeBack)
+        setProgram (loadedProgram);
+
+    return count;
 }
 
 //==============================================================================
-void ThornvaleAudioProcessor::parameterChanged (Parameter* parameter, int, int)
+void ThornvaleAudioProcessor::setUsbDevice (juce::StringRef name, UsbDevice::Mode mode)
 {
-    if (AdvisorySection::isHeld (programLoadSection))
+    auto* pedal = deviceManager->findDevice (name);
+
+    if (pedal == nullptr)
         return;
+
+    if (pedal == device)
+    {
+        if (pedal->getMode() != mode)
+            pedal->sendSysExMessage (PedalProtocol::systemGroup,
+                                     mode == UsbDevice::control ? PedalProtocol::selectModeControl : PedalProtocol::selectModeAudio);
+        return;
+    }
+
+    if (pedal->isInUse())
+        return;   // another instance has it
+
+    if (device != nullptr)
+        setDeviceForAudio (nullptr);   // the old pedal stays as it is, only no longer ours
+
+    pedal->attach (this, mode);
+    setDeviceForAudio (pedal);
+    sendChangeMessage();
+
+    if (isPrepared)
+    {
+        pedal->prepareToPlay (blockSize, sampleRate);
+        updateLatency();
+    }
+}
+
+void ThornvaleAudioProcessor::releaseDevice()
+{
+    if (device == nullptr)
+        return;
+
+    auto* pedal = device;
+    pedal->release();
+    setDeviceForAudio (nullptr);
+    sendChangeMessage();
+    footswitchState = 0;
+}
+
+void ThornvaleAudioProcessor::setDeviceForAudio (UsbDevice* newDevice)
+{
+    if (device != nullptr && device != newDevice)
+        device->detach (this);
+
+    device = newDevice;
+}
+
+int ThornvaleAudioProcessor::computeLatency() const
+{
+    if (device != nullptr)
+        return device->getAudioStream().getTotalLatency();
+
+    auto defaults = deviceManager->getDefaultSettings();
+
+    if (! defaults.isValid())
+        defaults = juce::ValueTree (ID::DEVICE);
+
+    const DeviceSettings settings (defaults);
+    const int h = blockSize;
+    const int d = (int) settings.blockSize != 0 ? (int) settings.blockSize : h;
+    const float m = (float) juce::jmax (h, d);
+    const float sum = (float) (h + d);
+
+    return (int) ((float) (int) settings.inAdjust * m + sum) + (int) settings.extraLatency
+         + (int) ((float) (int) settings.outAdjust * m + sum) + AudioIODeviceSource::fixedLatency;
+}
+
+void ThornvaleAudioProcessor::updateLatency()
+{
+    const int latency = computeLatency();
+    latencySamples.store (latency);
+    setLatencySamples (latency);
+}
+
+//==============================================================================
+void ThornvaleAudioProcessor::parameterChanged (Parameter* parameter, int value, int controllerNumber)
+{
+    if (controllerNumber == presetFootswitchController)
+    {
+        if (! AdvisorySection::isHeld (programLoadSection))
+            setCurrentProgram (value == 1 ? lastNonDefaultProgram : 0);
+    }
+    else if (controllerNumber >= 0 && device != nullptr
+              && ! AdvisorySection::isHeld (deviceMessageSection) && ! AdvisorySection::isHeld (programLoadSection))
+    {
+        const juce::uint8 pair[] = { (juce::uint8) controllerNumber,
+                                     (juce::uint8) PedalProtocol::sentValue (value, parameter->isBoolean()) };
+        device->sendSysExMessage (PedalProtocol::parameterGroup, PedalProtocol::parameterChange, pair, 2);
+    }
 
     if (! parameter->isPartOfPreset)
         return;
@@ -575,11 +709,122 @@ void ThornvaleAudioProcessor::parameterChanged (Parameter* parameter, int, int)
         sendChangeMessage();
 }
 
-void ThornvaleAudioProcessor::incomingMidiMessage (UsbDevice*, const juce::MidiMessage&) {}
-void ThornvaleAudioProcessor::deviceStatusChanged (UsbDevice*) {}
-void ThornvaleAudioProcessor::deviceConnected (UsbDevice*) {}
-void ThornvaleAudioProcessor::deviceLatencyChanged (int) {}
-void ThornvaleAudioProcessor::deviceAdded (UsbDevice*) {}
+void ThornvaleAudioProcessor::incomingMidiMessage (UsbDevice* pedal, const juce::MidiMessage& message)
+{
+    const AdvisorySection section (deviceMessageSection);
+    using P = PedalProtocol;
+
+    P::Frame frame;
+
+    if (! P::parse (message, frame) || ! P::isForProcessor (frame))
+        return;
+
+    PRESET record;
+    int firstSlot = 0, numRecords = 0;
+
+    switch (frame.getGroup())
+    {
+        case P::presetGroup:
+            if (P::readPresetTableChunk (frame, firstSlot, numRecords))
+            {
+                for (int i = 0; i < numRecords; ++i)
+                    std::memcpy (stagedPresets[firstSlot + i].bytes, frame.payload + i * PRESET::size, PRESET::size);
+
+                if (firstSlot + numRecords == numHardwarePresets
+                     && std::memcmp (&stagedPresets, &hardwarePresets, sizeof (PresetTable)) != 0)
+                {
+                    hardwarePresets = stagedPresets;
+                    sendChangeMessage();
+                }
+            }
+            else if (P::readPresetRecalled (frame, record))
+            {
+                const AdvisorySection loading (programLoadSection);
+                const int program = P::programForRecord (record);
+                const PresetFormat preset (record, {});
+                setProgram (&preset, program, getProgramName (program), (record.bytes[24] & 0x01) != 0,
+                            (record.bytes[24] & 0x02) != 0 ? 1 : 0, false);
+            }
+            else if (P::readLiveState (frame, record))
+            {
+                const PresetFormat live (record, defaultPreset.getName());
+                defaultPreset.setProperties (live.toVar());
+                liveStateAdopted = true;
+            }
+            break;
+
+        case P::parameterGroup:
+            if (pedal != nullptr && frame.getChannel() == pedal->getChannel())
+            {
+                const auto& parameters = parameterState.getParameters();
+
+                for (int pair = 0; pair < P::numParameterPairs (frame); ++pair)
+                {
+                    const int c = frame.payload[2 * pair] & 0x7F;
+                    const int wireValue = frame.payload[2 * pair + 1];
+
+                    for (auto* p : parameters)
+                    {
+                        if (p->controllerNumber == c)
+                        {
+                            p->set (P::receivedValue (wireValue, p->isBoolean()), GestureTracker::sourcePedal);
+                            break;
+                        }
+
+                        if (p->sharedControllerNumber == c)
+                            p->set (P::receivedValue (wireValue, p->isBoolean()), GestureTracker::sourcePedal);
+                    }
+                }
+            }
+            break;
+
+        case P::programGroup:
+            if (const int program = P::programForProgramChange (frame); program >= 0)
+                setCurrentProgram (program);
+            break;
+
+        case P::statusGroup:
+            if (const int bits = P::readFootswitchState (frame); bits >= 0)
+            {
+                footswitchState = (juce::uint8) bits;
+                sendChangeMessage();
+            }
+            break;
+
+        default:
+            break;
+    }
+}
+
+void ThornvaleAudioProcessor::deviceStatusChanged (UsbDevice* pedal)
+{
+    if (pedal == device && pedal->getMode() == UsbDevice::none)
+        releaseDevice();
+
+    sendChangeMessage();
+}
+
+void ThornvaleAudioProcessor::deviceConnected (UsbDevice* pedal)
+{
+    pedal->sendSysExMessage (PedalProtocol::presetGroup, PedalProtocol::requestPresetTable);
+    pedal->sendSysExMessage (PedalProtocol::presetGroup, PedalProtocol::connectQuery);
+
+    if (freshInstance)
+        pedal->sendSysExMessage (PedalProtocol::presetGroup, PedalProtocol::requestLiveState);
+    else
+        sendStateToDevice();
+}
+
+void ThornvaleAudioProcessor::deviceLatencyChanged (int)
+{
+    updateLatency();
+}
+
+void ThornvaleAudioProcessor::deviceAdded (UsbDevice* pedal)
+{
+    if (device == nullptr && pedal->getName() == pendingDeviceName)
+        setUsbDevice (pendingDeviceName, pendingDeviceMode);
+}
 
 void ThornvaleAudioProcessor::deviceRemoved (UsbDevice* removed)
 {
@@ -591,7 +836,9 @@ void ThornvaleAudioProcessor::timerCallback (int timerId)
 {
     if (timerId == takePendingDeviceTimer)
     {
-        // Taking the named pedal is done by the pedal synchronisation.
+        if (pendingDeviceName.isNotEmpty() && device == nullptr)
+            setUsbDevice (pendingDeviceName, pendingDeviceMode);
+
         stopTimer (takePendingDeviceTimer);
     }
     else if (timerId == versionCheckTimer)

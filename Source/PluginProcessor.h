@@ -113,14 +113,31 @@ public:
     /** Sends the whole state to the pedal in use; nothing happens while there is none. */
     void sendStateToDevice();
 
+    /** Writes presets into the pedal (records with byte 0 = the destination slot); returns how
+        many were sent. */
+    int sendHardwarePresetsToDevice (const juce::Array<PRESET>& records, bool writeBack);
+
+    /** Takes the pedal of that name in that mode (or changes the mode of the pedal in use). */
+    void setUsbDevice (juce::StringRef name, UsbDevice::Mode mode);
+
+    /** The latency reported to the host: the pedal stream's, or an estimate from the settings of
+        the most recently used pedal when there is none. */
+    int computeLatency() const;
+    int getReportedLatency() const noexcept   { return latencySamples.load(); }
+
+    static constexpr int presetFootswitchController = 111;
+
     static juce::String getDeviceSettingsPath();
     static juce::String getUserPresetPath();
     static void createDirectory (const juce::String& path, const juce::String& description);
 
     AudioValueTreeState& getParameterState() noexcept   { return parameterState; }
+    UsbBaseDeviceManager<UsbDevice>& getDeviceManager() noexcept   { return *deviceManager; }
+    const juce::String& getPendingDeviceName() const noexcept      { return pendingDeviceName; }
     juce::PropertiesFile* getSettingsFile() noexcept      { return settingsFile.get(); }
     VersionQueryController* getVersionQuery() noexcept    { return versionQuery.get(); }
     const StateArbiter& getStateArbiter() const noexcept { return stateArbiter; }
+    StateArbiter& getStateArbiterForTesting() noexcept    { return stateArbiter; }
     int getLoadedProgram() const noexcept                 { return loadedProgram; }
     bool isModified() const noexcept                      { return modified; }
     bool isFreshInstance() const noexcept                 { return freshInstance; }
@@ -144,6 +161,8 @@ private:
     void updateNumPrograms();
     juce::ValueTree findDefaultDeviceSettings() const;
     void releaseDevice();
+    void setDeviceForAudio (UsbDevice* newDevice);
+    void updateLatency();
 
     //==============================================================================
     // Construction and destruction are message-thread work even when a host on Linux calls them
@@ -180,6 +199,7 @@ private:
     int loadedProgram = 0;
     bool modified = false;
     bool loadedFromSlot = false;
+    bool liveStateAdopted = false;   // program 0 holds the pedal's live state, not yet loaded
     juce::String presetName { "Default" };
     StateArbiter stateArbiter { *this };
     bool freshInstance = true;
