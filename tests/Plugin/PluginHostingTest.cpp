@@ -1,5 +1,6 @@
 #include "MessageThreadTest.h"
 #include "PluginProbe.h"
+#include "AssertionTolerance.h"
 
 // Loads the built plug-in through JUCE's own hosting, the way a DAW does, and checks what a
 // host sees. This catches wrapper and registration mistakes that the unit tests cannot.
@@ -16,6 +17,9 @@ class PluginHostingTest : public MessageThreadTest,
 
 TEST_P (PluginHostingTest, AHostSeesNameBusesAndTheSixParameters)
 {
+    // Inside a Linux host the plug-in's wrapper reports a latency change from the plug-in's own
+    // message thread, which JUCE's VST3 host notes with an assertion.
+    const AssertionTolerance hostSide ("juce_VST3PluginFormat.cpp");
     juce::String error;
     auto instance = PluginProbe::load (GetParam().format, juce::File (GetParam().bundle), 48000.0, 256, error);
     ASSERT_NE (instance, nullptr) << error;

@@ -120,7 +120,7 @@ TEST_F (GestureTrackerTest, AnEditorDragLastsUntilMouseUp)
     const int ton = indexOf ("ton");
 
     param ("ton").set (10, GestureTracker::sourceEditor);
-    pump (120);
+    ASSERT_TRUE (pumpUntil ([&] { return host.first ('v', ton) != nullptr; }, 1000)) << "the hold ends";
     param ("ton").set (20, GestureTracker::sourceEditor);
     pump (400);
     EXPECT_EQ (host.kinds (ton), "bvv") << "no time-out for editor gestures";
