@@ -284,12 +284,15 @@ void ThornvaleAudioProcessor::prepareToPlay (double newSampleRate, int samplesPe
 {
     isPrepared = true;
     sampleRate = newSampleRate;
-    blockSize = samplesPerBlock;
+    blockSize = juce::jlimit (1, maxBlockSize, samplesPerBlock);
 
-    dryBlock.setSize (2, blockSize + 32);
-    dryBlock.clear();
+    if (dryBlock.getNumChannels() != 2 || dryBlock.getNumSamples() != blockSize + 32)
+        dryBlock.setSize (2, blockSize + 32);
+
+    dryDelay.clear();
     mute.reset (sampleRate, blockSize);
     wetLevel.reset (sampleRate, blockSize);
+    wetLevel.pendingTarget = device != nullptr ? 1.0f : 0.0f;
 
     if (device != nullptr)
         device->prepareToPlay (blockSize, sampleRate);
@@ -305,15 +308,105 @@ void ThornvaleAudioProcessor::releaseResources()
     isPrepared = false;
 }
 
-// Audio thread.
-void ThornvaleAudioProcessor::processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&)
+// Host audio thread.
+void ThornvaleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
-    // Until a pedal streams audio the plug-in passes its input through unchanged.
+    processBlockEx (buffer, false);
 }
 
-// Audio thread.
-void ThornvaleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&)
+// Host audio thread.
+void ThornvaleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    processBlockEx (buffer, true);
+}
+
+// Host audio thread: no lock, no allocation, no wait.
+void ThornvaleAudioProcessor::processBlockEx (juce::AudioBuffer<float>& buffer, bool bypassed) noexcept
+{
+    const juce::ScopedNoDenormals noDenormals;
+    const int n = buffer.getNumSamples();
+
+    if (dryBlock.getNumSamples() == 0)
+    {
+        buffer.clear();   // not prepared: nothing sensible to give
+        return;
+    }
+
+    audioThreadInside.store (true);
+    auto* pedal = audioDevice.load();
+
+    // A host may hand a longer block than it announced: process it in pieces of the prepared size,
+    // exactly as if it had sent them one by one.
+    for (int start = 0; start < n; start += blockSize)
+    {
+        juce::AudioBuffer<float> piece (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), start,
+                                        juce::jmin (blockSize, n - start));
+        processPiece (piece, bypassed, pedal);
+    }
+
+    audioThreadInside.store (false);
+}
+
+void ThornvaleAudioProcessor::processPiece (juce::AudioBuffer<float>& buffer, bool bypassed, UsbDevice* pedal) noexcept
+{
+    const int n = buffer.getNumSamples();
+    const int numChannels = buffer.getNumChannels();
+    const float target = (! bypassed && bypassParameter != nullptr && bypassParameter->get() != 0) ? 1.0f : 0.0f;
+
+    dryDelay.writeBuffer (buffer.getArrayOfReadPointers(), numChannels, n, 0, false);
+
+    if (pedal != nullptr && pedal->getMode() == UsbDevice::audio)
+    {
+        wetLevel.pendingTarget = target;
+
+        const float left = (float) dacLeftParameter->get() / 127.0f;
+        const float right = (float) dacRightParameter->get() / 127.0f;
+
+        for (int c = 0; c < numChannels; ++c)
+            buffer.applyGain (c, 0, n, c == 0 ? left : right);
+
+        pedal->getNextAudioBlock (juce::AudioSourceChannelInfo (&buffer, 0, n));
+    }
+    else
+    {
+        wetLevel.pendingTarget = 0.0f;
+        buffer.clear();
+    }
+
+    // A latency change fades out, moves the dry delay while silent, and fades back in.
+    const int wanted = juce::jlimit (0, maxDryDelay, latencySamples.load());
+
+    if (wanted == appliedLatency)
+    {
+        mute.pendingTarget = 1.0f;
+    }
+    else if (mute.getCurrentValue() == 0.0f)
+    {
+        appliedLatency = wanted;
+        mute.pendingTarget = 1.0f;
+    }
+    else
+    {
+        mute.pendingTarget = 0.0f;
+    }
+
+    dryDelay.setReadIndex (dryDelay.offsetIndex (dryDelay.getWriteIndex(), -(n + appliedLatency)));
+    dryDelay.readBuffer (dryBlock.getArrayOfWritePointers(), 2, n, 0, true);
+
+    wetLevel.takePendingTarget();
+    mute.takePendingTarget();
+    const float w0 = wetLevel.getCurrentValue(), w1 = wetLevel.getNextValue();
+    const float m0 = mute.getCurrentValue(), m1 = mute.getNextValue();
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        buffer.applyGainRamp (c, 0, n, w0 * m0, w1 * m1);
+
+        const float g0 = (1.0f - w0) * m0, g1 = (1.0f - w1) * m1;
+
+        if (g0 != 0.0f || g1 != 0.0f)
+            buffer.addFromWithRamp (c, 0, dryBlock.getReadPointer (juce::jmin (c, 1)), n, g0, g1);
+    }
 }
 
 //==============================================================================
@@ -649,6 +742,14 @@ void ThornvaleAudioProcessor::setDeviceForAudio (UsbDevice* newDevice)
         device->detach (this);
 
     device = newDevice;
+
+    // Publish the new pedal, then wait until a block that may still use the old one has ended.
+    // Both sides use sequentially consistent order: a block that read the old pointer had
+    // already announced itself, so the wait below sees it. The audio thread never waits.
+    audioDevice.store (newDevice);
+
+    while (audioThreadInside.load())
+        std::this_thread::yield();
 }
 
 int ThornvaleAudioProcessor::computeLatency() const

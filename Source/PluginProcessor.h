@@ -127,6 +127,11 @@ public:
 
     static constexpr int presetFootswitchController = 111;
 
+    /** The largest host block processed in one piece (longer blocks are split). */
+    static constexpr int maxBlockSize = 8192;
+    /** The longest dry delay: a block plus the delay must fit the dry delay line. */
+    static constexpr int maxDryDelay = CircularAudioBuffer::defaultSize - 1 - maxBlockSize;
+
     static juce::String getDeviceSettingsPath();
     static juce::String getUserPresetPath();
     static void createDirectory (const juce::String& path, const juce::String& description);
@@ -162,6 +167,8 @@ private:
     juce::ValueTree findDefaultDeviceSettings() const;
     void releaseDevice();
     void setDeviceForAudio (UsbDevice* newDevice);
+    void processBlockEx (juce::AudioBuffer<float>& buffer, bool bypassed) noexcept;
+    void processPiece (juce::AudioBuffer<float>& buffer, bool bypassed, UsbDevice* pedal) noexcept;
     void updateLatency();
 
     //==============================================================================
@@ -179,6 +186,10 @@ private:
     Parameter* dacLeftParameter = nullptr;
     Parameter* dacRightParameter = nullptr;
     UsbDevice* device = nullptr;
+    // The pedal as the host's audio thread sees it. The message thread changes it only through
+    // setDeviceForAudio, which waits until no block is being processed with the old one.
+    std::atomic<UsbDevice*> audioDevice { nullptr };
+    std::atomic<bool> audioThreadInside { false };
     juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> deviceManager;
     bool isPrepared = false;
     double sampleRate = 44100.0;

@@ -136,7 +136,7 @@ void UsbDevice::incomingMidiMessage (MidiDevice*, const juce::MidiMessage& messa
                     channel = frame.getChannel();
                     firmwareVersion = version;
 
-                    if (mode == audio)
+                    if (mode.load() == audio)
                         openAudioDevice();
                     else
                         closeAudioDevice();

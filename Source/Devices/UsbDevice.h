@@ -85,7 +85,8 @@ public:
     //==============================================================================
     const juce::String& getName() const noexcept          { return name; }
     juce::String getSerialNumber() const                   { return name.getLastCharacters (4); }
-    Mode getMode() const noexcept                          { return mode; }
+    /** Any thread (the host's block processing reads it). */
+    Mode getMode() const noexcept                          { return mode.load(); }
     int getFirmwareVersion() const noexcept                { return firmwareVersion; }
     int getChannel() const noexcept                        { return channel; }
     juce::uint8 getSysexId() const noexcept                { return sysexId; }
@@ -126,7 +127,7 @@ private:
     AudioIODeviceSource audioStream;
     AudioClipDetector clipDetector;
     int channel = 1;
-    Mode mode = none;
+    std::atomic<Mode> mode { none };
     int firmwareVersion = 0;
     juce::ValueTree settingsTree;
     DeviceSettings settings;
