@@ -17,6 +17,7 @@ UsbDevice::UsbDevice (const juce::String& deviceName, const juce::MidiDeviceInfo
 {
     midi.addListener (this);
     settings.addListener (this);
+    audioStream.setDeviceHook (&latencyDetector);
     applySettingsToStream();
 }
 
@@ -28,6 +29,7 @@ UsbDevice::~UsbDevice()
     midi.removeListener (this);
     midi.close();
     closeAudioDevice();
+    audioStream.setDeviceHook (nullptr);
 }
 
 juce::String UsbDevice::extractDeviceName (const juce::String& portName)
@@ -205,10 +207,18 @@ void UsbDevice::closeAudioDevice()
 
 void UsbDevice::startLatencyMeasurement()
 {
-    // The measurement needs a stream the host has prepared; the detector that answers it runs
-    // inside the stream's device callback.
-    if (audioStream.getActiveSetup().getEffectiveDeviceBlockSize() == 0)
+    // The measurement needs a stream the host has prepared.
+    const int length = audioStream.getActiveSetup().getEffectiveDeviceBlockSize();
+
+    if (length == 0)
         return;
+
+    latencyDetector.arm (length, [this] (int latency)
+    {
+        const juce::uint8 stop[] = { 0 };
+        sendSysExMessage (PedalProtocol::systemGroup, PedalProtocol::calibrate, stop, 1);
+        settings.extraLatency.setValue (latency, nullptr);
+    });
 }
 
 void UsbDevice::checkLatency()

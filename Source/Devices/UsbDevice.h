@@ -4,6 +4,7 @@
 #include "MidiDevice.h"
 #include "AudioIODeviceSource.h"
 #include "AudioClipDetector.h"
+#include "AudioLatencyDetector.h"
 #include "Settings/DeviceSettings.h"
 
 /** One connected pedal in its normal mode: its name, its MIDI link, its audio stream, its clip
@@ -99,6 +100,7 @@ public:
     juce::ValueTree& getSettingsTree() noexcept            { return settingsTree; }
     AudioIODeviceSource& getAudioStream() noexcept         { return audioStream; }
     AudioClipDetector& getClipDetector() noexcept          { return clipDetector; }
+    AudioLatencyDetector& getLatencyDetector() noexcept    { return latencyDetector; }
     MidiDevice& getMidi() noexcept                         { return midi; }
 
 private:
@@ -124,6 +126,7 @@ private:
     juce::uint8 silenceCountdown = 0;
     juce::uint8 silenceTimeout = defaultSilenceTimeout;
     std::unique_ptr<juce::AudioIODeviceType> audioDeviceType;
+    AudioLatencyDetector latencyDetector;
     AudioIODeviceSource audioStream;
     AudioClipDetector clipDetector;
     int channel = 1;
