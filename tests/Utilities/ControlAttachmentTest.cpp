@@ -277,7 +277,8 @@ TEST_F (ControlAttachmentTest, DraggingAKnobIsOneGestureThatReportsEachValueOnce
     auto at = volKnob.getLocalBounds().getCentre().toFloat();
     window.press (volKnob, at);
     EXPECT_EQ (host.kinds (index), "b") << "the gesture begins at mouse down";
-    pump (120);   // the user holds the knob a moment before moving
+    // The user holds the knob a moment before moving it: past the hold of the gesture's first value.
+    ASSERT_TRUE (pumpUntil ([&] { return ! gestureOf ("vol").holding; }, 1000));
 
     // Upwards one pixel at a time: about half a step per move, so most values come twice.
     for (int moves = 0; volKnob.getValue() < 20.0 && moves < 100; ++moves)
@@ -329,7 +330,6 @@ TEST_F (ControlAttachmentTest, ClickingTheToneBypassButtonTogglesItInsideAGestur
         ASSERT_TRUE (pumpUntil ([&] { return host.first ('e', index) != nullptr; }, 1000));
         EXPECT_EQ (host.kinds (index), "bve");
         EXPECT_EQ (host.first ('v', index)->value, (float) expected);
-        EXPECT_GE (host.first ('v', index)->time - host.first ('b', index)->time, 50u);
         EXPECT_EQ (param ("tonBypass").get(), expected);
     }
 
