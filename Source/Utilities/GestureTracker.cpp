@@ -26,16 +26,33 @@ void GestureTracker::GestureState::begin (ParameterChangeSource source)
         if (holdEnabled)
         {
             holding = true;
-            startTimer (holdTimer, holdMs);
+            startAtLeast (holdTimer, holdMs);
         }
     }
 
     gestureSource = source;
 
     if (source == sourcePedal)
-        startTimer (timeoutTimer, timeoutMs);
+        startAtLeast (timeoutTimer, timeoutMs);
     else
         stopTimer (timeoutTimer);
+}
+
+void GestureTracker::GestureState::startAtLeast (int timerId, int milliseconds)
+{
+    deadline[timerId] = juce::Time::getMillisecondCounterHiRes() + milliseconds;
+    startTimer (timerId, milliseconds);
+}
+
+bool GestureTracker::GestureState::waitLonger (int timerId)
+{
+    const auto remaining = deadline[timerId] - juce::Time::getMillisecondCounterHiRes();
+
+    if (remaining < 1.0)
+        return false;
+
+    startTimer (timerId, (int) std::ceil (remaining));
+    return true;
 }
 
 void GestureTracker::GestureState::endGesture()
@@ -52,6 +69,9 @@ void GestureTracker::GestureState::endGesture()
 
 void GestureTracker::GestureState::timerCallback (int timerId)
 {
+    if ((timerId == timeoutTimer || timerId == holdTimer) && waitLonger (timerId))
+        return;
+
     if (timerId == timeoutTimer)
     {
         stopTimer (timeoutTimer);

@@ -57,6 +57,13 @@ public:
         friend class GestureTracker;
         void begin (ParameterChangeSource source);
 
+        /** Starts a timer that fires no earlier than the given time from now (JUCE's timer thread
+            may fire a freshly started timer early; the callback then waits out the rest). */
+        void startAtLeast (int timerId, int milliseconds);
+        bool waitLonger (int timerId);
+
+        double deadline[2] {};
+
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (GestureState)
     };
 

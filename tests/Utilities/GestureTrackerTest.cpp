@@ -93,10 +93,8 @@ TEST_F (GestureTrackerTest, PedalMovesMakeOneGestureThatEndsAfterTheLastMove)
     EXPECT_EQ (std::count (kinds.begin(), kinds.end(), 'e'), 1);
     EXPECT_GE (std::count (kinds.begin(), kinds.end(), 'v'), 4);
 
-    // JUCE's timer thread may fire a timer early by the time since its own last wake-up, hence
-    // the margins below.
-    EXPECT_GE (host.first ('v', vol)->time - host.first ('b', vol)->time, 50u) << "the first value waits for the hold";
-    EXPECT_GE (host.first ('e', vol)->time - lastMove, 200u) << "the gesture ends a timeout after the last move";
+    EXPECT_GE (host.first ('v', vol)->time - host.first ('b', vol)->time, 79u) << "the first value waits for the hold";
+    EXPECT_GE (host.first ('e', vol)->time - lastMove, 299u) << "the gesture ends a timeout after the last move";
     EXPECT_EQ (param ("vol").get(), 74);
 }
 
@@ -111,7 +109,7 @@ TEST_F (GestureTrackerTest, AnEditorClickShowsBeginThenValueThenEnd)
     ASSERT_TRUE (pumpUntil ([&] { return host.first ('e', lattice) != nullptr; }, 1000));
 
     EXPECT_EQ (host.kinds (lattice), "bve");
-    EXPECT_GE (host.first ('v', lattice)->time - host.first ('b', lattice)->time, 50u);
+    EXPECT_GE (host.first ('v', lattice)->time - host.first ('b', lattice)->time, 79u);
     EXPECT_EQ (param ("tonLattice").get(), 1);
 }
 
