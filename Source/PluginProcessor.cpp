@@ -996,11 +996,62 @@ void ThornvaleAudioProcessor::setStateInformation (const void* data, int sizeInB
     });
 }
 
+std::unique_ptr<juce::XmlElement> ThornvaleAudioProcessor::readStateXml (const juce::MemoryBlock& blob)
+{
+    constexpr juce::uint32 magic = 0x21324356;
+    const auto* bytes = static_cast<const char*> (blob.getData());
+    const auto size = blob.getSize();
+
+    if (size <= 8 || juce::ByteOrder::littleEndianInt (bytes) != magic)
+        return nullptr;
+
+    const auto length = juce::ByteOrder::littleEndianInt (bytes + 4);
+
+    if (length == 0)
+        return nullptr;
+
+    const auto textSize = juce::jmin ((size_t) length, size - 8);
+
+    // Text that is not UTF-8 is not a state of ours (and must not reach juce::String, which
+    // trusts its encoding).
+    if (! juce::CharPointer_UTF8::isValidString (bytes + 8, (int) textSize))
+        return nullptr;
+
+    juce::String text (juce::CharPointer_UTF8 (bytes + 8), juce::CharPointer_UTF8 (bytes + 8 + textSize));
+
+    // The framework's XML reader loops forever on a processing instruction followed by text inside
+    // an element. Processing instructions carry nothing for us: drop every one after the
+    // document's own declaration before parsing.
+    const int firstElement = text.indexOfChar ('<') == text.indexOf ("<?") ? text.indexOf ("?>") + 2 : 0;
+
+    for (int start = text.indexOf (juce::jmax (0, firstElement), "<?"); start >= 0; start = text.indexOf (start, "<?"))
+    {
+        const int end = text.indexOf (start + 2, "?>");
+        text = text.substring (0, start) + (end >= 0 ? text.substring (end + 2) : juce::String());
+    }
+
+    auto xml = juce::parseXML (text);
+
+    // A state holds no text; value trees cannot take it.
+    std::function<void (juce::XmlElement&)> dropText = [&dropText] (juce::XmlElement& e)
+    {
+        e.deleteAllTextElements();
+
+        for (auto* child : e.getChildIterator())
+            dropText (*child);
+    };
+
+    if (xml != nullptr)
+        dropText (*xml);
+
+    return xml;
+}
+
 void ThornvaleAudioProcessor::setMemBlockStateInformation (const juce::MemoryBlock& blob)
 {
     const AdvisorySection section (programLoadSection);
 
-    auto xml = getXmlFromBinary (blob.getData(), (int) blob.getSize());
+    auto xml = readStateXml (blob);
 
     if (xml == nullptr)
         return;

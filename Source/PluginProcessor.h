@@ -78,6 +78,9 @@ public:
     void timerCallback (int timerId) override;
 
     //==============================================================================
+    /** The XML document of a state blob, or nullptr when the blob is not one. */
+    static std::unique_ptr<juce::XmlElement> readStateXml (const juce::MemoryBlock& blob);
+
     /** Applies a saved state blob (message thread). */
     void setMemBlockStateInformation (const juce::MemoryBlock& blob);
 
