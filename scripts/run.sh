@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds the plug-in in all formats, installs the VST3 and LV2 into the user's
-# plug-in folders and loads both installed copies the way a host does.
+# plug-in folders, loads both installed copies the way a host does, then renders audio through
+# the plug-in and the simulated pedal in real time (thornvale-render.wav).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh build
@@ -21,3 +22,8 @@ echo "  Standalone  $PWD/$artefacts/Standalone/Thornvale (not installed; run it 
 echo
 
 ./build/tools/thornvale_host_check --vst3 "$vst3_dir/Thornvale.vst3" --lv2 "$lv2_dir/Thornvale.lv2"
+echo
+
+# The main job: audio through the plug-in and the (simulated, where no pedal is connected)
+# pedal in real time. Any arguments go to it: [input.wav [output.wav]] [--preset NAME] [--ppm N]
+./build/tools/thornvale_render "$@"

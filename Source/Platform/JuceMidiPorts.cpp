@@ -20,8 +20,29 @@ namespace
     };
 }
 
-juce::Array<juce::MidiDeviceInfo> JuceMidiPorts::getInputs()    { return juce::MidiInput::getAvailableDevices(); }
-juce::Array<juce::MidiDeviceInfo> JuceMidiPorts::getOutputs()   { return juce::MidiOutput::getAvailableDevices(); }
+namespace
+{
+    /** Without the ALSA sequencer device there are no MIDI ports to list, and asking ALSA anyway
+        prints an error on every scan. */
+    bool systemHasMidi()
+    {
+       #if JUCE_LINUX || JUCE_BSD
+        return juce::File ("/dev/snd/seq").exists();
+       #else
+        return true;
+       #endif
+    }
+}
+
+juce::Array<juce::MidiDeviceInfo> JuceMidiPorts::getInputs()
+{
+    return systemHasMidi() ? juce::MidiInput::getAvailableDevices() : juce::Array<juce::MidiDeviceInfo>();
+}
+
+juce::Array<juce::MidiDeviceInfo> JuceMidiPorts::getOutputs()
+{
+    return systemHasMidi() ? juce::MidiOutput::getAvailableDevices() : juce::Array<juce::MidiDeviceInfo>();
+}
 
 std::unique_ptr<MidiInputPort> JuceMidiPorts::openInput (const juce::String& identifier, juce::MidiInputCallback* callback)
 {
