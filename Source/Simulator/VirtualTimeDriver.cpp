@@ -22,7 +22,9 @@ void VirtualTimeDriver::prepare (double newSampleRate, int newHostBlockSize)
     hostBlock.setSize (2, hostBlockSize);
     hostGrid = getTime();
     nextHost = now;
-    stream.prepareToPlay (hostBlockSize, sampleRate);
+
+    if (hostProcess == nullptr)
+        stream.prepareToPlay (hostBlockSize, sampleRate);
 }
 
 void VirtualTimeDriver::scheduleDevice (SimulatedAudioIODevice* device)
@@ -102,7 +104,10 @@ void VirtualTimeDriver::run (double seconds)
             {
                 const auto first = hostSamples;
                 if (beforeHostBlock) beforeHostBlock (hostBlock, first);
-                stream.getNextAudioBlock (juce::AudioSourceChannelInfo (&hostBlock, 0, hostBlockSize));
+                if (hostProcess != nullptr)
+                    hostProcess (hostBlock);
+                else
+                    stream.getNextAudioBlock (juce::AudioSourceChannelInfo (&hostBlock, 0, hostBlockSize));
                 if (afterHostBlock) afterHostBlock (hostBlock, first);
                 ++hostBlocks;
             }

@@ -46,6 +46,10 @@ public:
 
     BlockFunction beforeHostBlock, afterHostBlock;
 
+    /** When set, the host's block goes here instead of straight to the stream (a processor that
+        owns the stream, prepared by its owner: prepare() then leaves the stream alone). */
+    std::function<void (juce::AudioBuffer<float>&)> hostProcess;
+
     /** Called after every timer run, with the timer's id. */
     std::function<void (int)> afterTimer;
 
