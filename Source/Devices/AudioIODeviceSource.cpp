@@ -282,7 +282,7 @@ int AudioIODeviceSource::getTotalLatency() const noexcept
 
 //==============================================================================
 // Host audio thread.
-void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo& info)
+void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo& info) noexcept
 {
     const juce::ScopedNoDenormals noDenormals;
     const ScopedInside inside (hostInside);
@@ -325,7 +325,7 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
 // Device audio thread.
 void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
                                                             float* const* outputs, int numOutputs, int numSamples,
-                                                            const juce::AudioIODeviceCallbackContext&)
+                                                            const juce::AudioIODeviceCallbackContext&) noexcept
 {
     const juce::ScopedNoDenormals noDenormals;
     const ScopedInside inside (deviceInside);
