@@ -8,7 +8,6 @@ namespace
 }
 
 std::atomic<bool> AudioThreadGuard::hooksInstalled { false };
-std::atomic<bool> AudioThreadGuard::lockHookInstalled { false };
 
 AudioThreadGuard::AudioThreadGuard() noexcept    { ++markDepth; }
 AudioThreadGuard::~AudioThreadGuard() noexcept   { --markDepth; }

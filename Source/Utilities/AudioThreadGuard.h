@@ -28,7 +28,6 @@ public:
 
     /** True when the test program's hooks are installed (set by the hooks themselves). */
     static std::atomic<bool> hooksInstalled;
-    static std::atomic<bool> lockHookInstalled;
 
 private:
     JUCE_DECLARE_NON_COPYABLE (AudioThreadGuard)

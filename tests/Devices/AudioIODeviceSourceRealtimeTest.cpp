@@ -31,7 +31,8 @@ namespace
 
 TEST (AudioIODeviceSourceRealtimeTest, TheGuardCountsWhatItShould)
 {
-    ASSERT_TRUE (AudioThreadGuard::hooksInstalled.load());
+    if (! AudioThreadGuard::hooksInstalled.load())
+        GTEST_SKIP() << "a sanitizer build: the counting hooks are not installed";
     AudioThreadGuard::resetCounts();
 
     {
@@ -49,13 +50,16 @@ TEST (AudioIODeviceSourceRealtimeTest, TheGuardCountsWhatItShould)
         std::lock_guard<std::mutex> lock (m);
     }
     EXPECT_EQ (AudioThreadGuard::getAllocationCount(), 1);
-    EXPECT_EQ (AudioThreadGuard::getLockCount(), AudioThreadGuard::lockHookInstalled.load() ? 1 : 0);
+    EXPECT_EQ (AudioThreadGuard::getLockCount(), 1);
 }
 
 // Both audio-thread entry points, through every state they pass: start, streaming, a latency
 // measurement, an underrun and the restart after it.
 TEST (AudioIODeviceSourceRealtimeTest, NeitherSideAllocatesNorLocks)
 {
+    if (! AudioThreadGuard::hooksInstalled.load())
+        GTEST_SKIP() << "a sanitizer build: the counting hooks are not installed";
+
     SampleClock clock;
     SilencingHook hook;
     AudioIODeviceSource stream (AudioIODeviceSource::Supervision::manual);
