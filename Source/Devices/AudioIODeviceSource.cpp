@@ -330,7 +330,10 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
     const juce::ScopedNoDenormals noDenormals;
     const ScopedInside inside (deviceInside);
 
-    juce::AudioBuffer<float> output (outputs, numOutputs, numSamples);
+    // A device without outputs may pass no channel array at all.
+    static float* const noChannels[1] = { nullptr };
+    juce::AudioBuffer<float> output (outputs != nullptr ? outputs : noChannels,
+                                     outputs != nullptr ? numOutputs : 0, numSamples);
     auto* hook = deviceHook.load();
     const int state = streamState.load();
 
