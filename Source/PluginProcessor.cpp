@@ -996,6 +996,43 @@ void ThornvaleAudioProcessor::setStateInformation (const void* data, int sizeInB
     });
 }
 
+bool ThornvaleAudioProcessor::isStrictUtf8 (const std::string& text)
+{
+    const auto* p = reinterpret_cast<const unsigned char*> (text.data());
+    const auto* end = p + text.size();
+
+    while (p < end)
+    {
+        const unsigned c = *p++;
+        int extra = 0;
+        unsigned value = 0, minimum = 0;
+
+        if (c < 0x80)                { continue; }
+        else if ((c & 0xE0) == 0xC0) { extra = 1; value = c & 0x1F; minimum = 0x80; }
+        else if ((c & 0xF0) == 0xE0) { extra = 2; value = c & 0x0F; minimum = 0x800; }
+        else if ((c & 0xF8) == 0xF0) { extra = 3; value = c & 0x07; minimum = 0x10000; }
+        else                         { return false; }
+
+        if (end - p < extra)
+            return false;
+
+        for (int i = 0; i < extra; ++i)
+        {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+
+            value = (value << 6) | (p[i] & 0x3F);
+        }
+
+        if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+            return false;
+
+        p += extra;
+    }
+
+    return true;
+}
+
 std::unique_ptr<juce::XmlElement> ThornvaleAudioProcessor::readStateXml (const juce::MemoryBlock& blob)
 {
     constexpr juce::uint32 magic = 0x21324356;
@@ -1010,14 +1047,16 @@ std::unique_ptr<juce::XmlElement> ThornvaleAudioProcessor::readStateXml (const j
     if (length == 0)
         return nullptr;
 
-    const auto textSize = juce::jmin ((size_t) length, size - 8);
+    // The text ends at its length, the blob's end or its first zero byte, whichever comes first.
+    std::string utf8 (bytes + 8, juce::jmin ((size_t) length, size - 8));
+    utf8.resize (std::strlen (utf8.c_str()));
 
-    // Text that is not UTF-8 is not a state of ours (and must not reach juce::String, which
-    // trusts its encoding).
-    if (! juce::CharPointer_UTF8::isValidString (bytes + 8, (int) textSize))
+    // Text that is not strictly UTF-8 is not a state of ours (and must not reach juce::String,
+    // which trusts its encoding).
+    if (! isStrictUtf8 (utf8))
         return nullptr;
 
-    juce::String text (juce::CharPointer_UTF8 (bytes + 8), juce::CharPointer_UTF8 (bytes + 8 + textSize));
+    juce::String text (juce::CharPointer_UTF8 (utf8.c_str()));
 
     // The framework's XML reader loops forever on a processing instruction followed by text inside
     // an element. Processing instructions carry nothing for us: drop every one after the

@@ -80,6 +80,8 @@ public:
     //==============================================================================
     /** The XML document of a state blob, or nullptr when the blob is not one. */
     static std::unique_ptr<juce::XmlElement> readStateXml (const juce::MemoryBlock& blob);
+    /** Well-formed UTF-8: complete, shortest-form sequences, no surrogates, nothing past U+10FFFF. */
+    static bool isStrictUtf8 (const std::string& text);
 
     /** Applies a saved state blob (message thread). */
     void setMemBlockStateInformation (const juce::MemoryBlock& blob);

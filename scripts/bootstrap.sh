@@ -9,7 +9,7 @@ packages=(
   libasound2-dev libfreetype-dev libx11-dev libxext-dev libxrandr-dev
   libxinerama-dev libxcursor-dev libxrender-dev libcurl4-gnutls-dev
   libpng-dev libjpeg62-turbo-dev zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libzita-resampler-dev
   xvfb xauth
 )
 

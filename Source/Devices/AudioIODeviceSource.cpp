@@ -282,7 +282,7 @@ int AudioIODeviceSource::getTotalLatency() const noexcept
 
 //==============================================================================
 // Host audio thread.
-void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo& info)
+void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo& info) noexcept
 {
     const juce::ScopedNoDenormals noDenormals;
     const ScopedInside inside (hostInside);
@@ -325,12 +325,15 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
 // Device audio thread.
 void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
                                                             float* const* outputs, int numOutputs, int numSamples,
-                                                            const juce::AudioIODeviceCallbackContext&)
+                                                            const juce::AudioIODeviceCallbackContext&) noexcept
 {
     const juce::ScopedNoDenormals noDenormals;
     const ScopedInside inside (deviceInside);
 
-    juce::AudioBuffer<float> output (outputs, numOutputs, numSamples);
+    // A device without outputs may pass no channel array at all.
+    static float* const noChannels[1] = { nullptr };
+    juce::AudioBuffer<float> output (outputs != nullptr ? outputs : noChannels,
+                                     outputs != nullptr ? numOutputs : 0, numSamples);
     auto* hook = deviceHook.load();
     const int state = streamState.load();
 

@@ -18,6 +18,14 @@
     callback) -> streaming (3, first host block, which places both fills at their targets); from
     streaming, hostUnderrun (4), deviceUnderrun (5), fromPedalOutOfRange (6) or toPedalOutOfRange
     (7), which the next timer tick turns back into stopped, a reset, and starting.
+
+    Large blocks: a ring queues at most 32767 samples, and the processor delays its dry path by
+    the total latency in a ring of the same size. A setup is refused (the stream stays stopped
+    and getSetupProblem() says why) unless, for each ring, targetFill + fillRange + 2 × (H + D)
+    <= 32767, and H + total latency <= 32767 (H, D: host and device block sizes). The restart
+    threshold maxFill is 8 × targetFill, but never more than 32767 - (H + D), so that it is met
+    before the writer's all-or-nothing writes would fail. With D = H, every setting fits up to
+    H = 2521, the default settings up to 3855, and no extra buffering or latency up to 4681.
 */
 class AudioIODeviceSource : public juce::AudioSource,
                             public juce::AudioIODeviceCallback,
@@ -135,12 +143,12 @@ public:
     void releaseResources() override;
 
     /** Host audio thread: replaces the region with the pedal's audio and queues the host's. */
-    void getNextAudioBlock (const juce::AudioSourceChannelInfo& info) override;
+    void getNextAudioBlock (const juce::AudioSourceChannelInfo& info) noexcept override;
 
     /** Device audio thread. */
     void audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
                                            float* const* outputs, int numOutputs, int numSamples,
-                                           const juce::AudioIODeviceCallbackContext& context) override;
+                                           const juce::AudioIODeviceCallbackContext& context) noexcept override;
     void audioDeviceAboutToStart (juce::AudioIODevice*) override {}
     void audioDeviceStopped() override {}
     void audioDeviceError (const juce::String&) override {}

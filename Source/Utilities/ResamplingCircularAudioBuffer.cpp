@@ -37,7 +37,8 @@ bool ResamplingCircularAudioBuffer::readBuffer (float* const* dest, int numDestC
     ratioRamp.setTargetValue (targetRatio.load());
 
     const auto fastest = juce::jmax (ratioRamp.getTargetValue(), ratioRamp.getCurrentValue());
-    const int need = juce::jmin ((int) ((float) numSamples * (float) fastest + (float) readReserve), getCapacity());
+    const float wanted = (float) numSamples * (float) fastest + (float) readReserve;
+    const int need = wanted < (float) getCapacity() ? (int) wanted : getCapacity();
 
     const auto r = reserveRead (need, allOrNothing);
 
