@@ -139,3 +139,20 @@ INSTANTIATE_TEST_SUITE_P (Setups, PedalRoundTripCases, ::testing::Values (
     Trip { 128, 512, 300, 50.0 }, Trip { 96, 96, 60, 0.0 }),
     [] (const auto& info) { return std::to_string (info.param.hostBlock) + "_" + std::to_string (info.param.deviceBlock)
                                    + "_" + std::to_string (info.param.converterLatency); });
+
+class CalibrationTest : public PedalRoundTripTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P (CalibrationTest, StoresTheConverterRoundTripAndTheHostLatencyFollows)
+{
+    constexpr int converterLatency = 75;
+    start (512, GetParam(), converterLatency);
+    driver->run (1.0);
+    const int before = processor->getReportedLatency();
+
+    EXPECT_EQ (calibrate(), converterLatency - AudioLatencyDetector::resultOffset);
+    EXPECT_EQ (pedal->countReceived (PedalProtocol::systemGroup, PedalProtocol::calibrate), 2) << "start, then stop";
+    EXPECT_FALSE (pedal->isPassThrough());
+    EXPECT_EQ (processor->getReportedLatency(), before + converterLatency - AudioLatencyDetector::resultOffset);
+}
+
+INSTANTIATE_TEST_SUITE_P (DeviceBlocks, CalibrationTest, ::testing::Values (64, 96, 256, 512));
