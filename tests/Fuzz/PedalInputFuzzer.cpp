@@ -6,16 +6,12 @@
 // byte followed by that many bytes.
 
 #include "Devices/UsbDevice.h"
+#include "FuzzSupport.h"
 #include "Platform/Platform.h"
 #include "Simulator/SimulatedPedals.h"
 
 namespace
 {
-    struct QuietLogger : juce::Logger
-    {
-        void logMessage (const juce::String&) override {}
-    };
-
     struct Listener : UsbDevice::Listener
     {
         void incomingMidiMessage (UsbDevice* d, const juce::MidiMessage& m) override
@@ -30,9 +26,8 @@ namespace
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
     static auto* juce = new juce::ScopedJuceInitialiser_GUI();   // never destroyed
-    static auto* logger = new QuietLogger();
     juce::ignoreUnused (juce);
-    juce::Logger::setCurrentLogger (logger);
+    silenceJuceLogging();
 
     auto& platform = Platform::getInstance();
     platform.setRealPortsEnabled (false);

@@ -2,23 +2,12 @@
 // on a MIDI port) could send them. Nothing may read outside the message.
 
 #include "Devices/PedalProtocol.h"
+#include "FuzzSupport.h"
 #include "PresetFormat.h"
-
-namespace
-{
-    /** JUCE's own parser asserts (in debug builds) on inputs it handles anyway, such as an empty
-        JSON key; those reports are noise here. */
-    struct QuietLogger : juce::Logger
-    {
-        void logMessage (const juce::String&) override {}
-    };
-}
 
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
-    // Never destroyed: the process ends with it still installed.
-    static auto* logger = new QuietLogger();
-    juce::Logger::setCurrentLogger (logger);
+    silenceJuceLogging();
     return 0;
 }
 

@@ -2,22 +2,11 @@
 // it gives a preset, which then writes and converts without fault.
 
 #include "PresetFormat.h"
-
-namespace
-{
-    /** JUCE's own parser asserts (in debug builds) on inputs it handles anyway, such as an empty
-        JSON key; those reports are noise here. */
-    struct QuietLogger : juce::Logger
-    {
-        void logMessage (const juce::String&) override {}
-    };
-}
+#include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
-    // Never destroyed: the process ends with it still installed.
-    static auto* logger = new QuietLogger();
-    juce::Logger::setCurrentLogger (logger);
+    silenceJuceLogging();
     return 0;
 }
 

@@ -2,14 +2,10 @@
 // could hand them over: nothing may crash, read out of bounds or leave a parameter out of range.
 
 #include "PluginProcessor.h"
+#include "FuzzSupport.h"
 
 namespace
 {
-    struct QuietLogger : juce::Logger
-    {
-        void logMessage (const juce::String&) override {}
-    };
-
     ThornvaleAudioProcessor* processor = nullptr;
 }
 
@@ -21,9 +17,8 @@ extern "C" int LLVMFuzzerInitialize (int*, char***)
         setenv ("HOME", home, 1);
 
     static auto* juce = new juce::ScopedJuceInitialiser_GUI();   // never destroyed
-    static auto* logger = new QuietLogger();
     juce::ignoreUnused (juce);
-    juce::Logger::setCurrentLogger (logger);
+    silenceJuceLogging();
     processor = new ThornvaleAudioProcessor();
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "ProcessorTestBase.h"
+#include "HostRecorder.h"
 #include "Utilities/ButtonAttachment.h"
 #include "Utilities/SliderAttachment.h"
 #include <cstring>
@@ -90,53 +91,6 @@ namespace
         juce::int64 time = juce::Time::currentTimeMillis();
     };
 
-    /** What a host sees: gesture begins and ends, and values, with their times. */
-    struct HostRecorder : public juce::AudioProcessorListener
-    {
-        struct Event
-        {
-            char kind;      // 'b' begin, 'v' value, 'e' end
-            int index;
-            float value;
-            juce::uint32 time;
-        };
-
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
-        {
-            events.push_back ({ 'v', index, value, juce::Time::getMillisecondCounter() });
-        }
-
-        void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override
-        {
-            events.push_back ({ 'b', index, 0.0f, juce::Time::getMillisecondCounter() });
-        }
-
-        void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override
-        {
-            events.push_back ({ 'e', index, 0.0f, juce::Time::getMillisecondCounter() });
-        }
-
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
-
-        std::string kinds (int index) const
-        {
-            std::string s;
-            for (auto& e : events)
-                if (e.index == index)
-                    s += e.kind;
-            return s;
-        }
-
-        const Event* first (char kind, int index) const
-        {
-            for (auto& e : events)
-                if (e.kind == kind && e.index == index)
-                    return &e;
-            return nullptr;
-        }
-
-        std::vector<Event> events;
-    };
 
     /** Room for one object that stays in place after the object is destroyed and is zeroed then:
         anything still holding a pointer to the object crashes on its next virtual call instead of
