@@ -315,7 +315,7 @@ int main (int argc, char** argv)
               << juce::String (stream.getInControl().correction * 1.0e6, 1) << " ppm back (pedal clock "
               << (ppm >= 0 ? "+" : "") << ppm << " ppm)\n";
     std::cout << "Restarts:     " << stream.getRestartCount() - restartsBeforeRender << " while rendering ("
-              << restartsBeforeRender << " before: the calibration's new latency restarts the stream)\n";
+              << restartsBeforeRender << " before rendering, while the pedal connected and calibrated)\n";
     std::cout << "Output peak:  " << juce::String (juce::Decibels::gainToDecibels (aligned.getMagnitude (0, aligned.getNumSamples())), 1)
               << " dBFS\n";
 
