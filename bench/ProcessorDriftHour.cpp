@@ -64,7 +64,7 @@ int main (int argc, char** argv)
             for (int i = 0; i < b.getNumSamples(); ++i)
                 b.setSample (0, i, tone (first + i)), b.setSample (1, i, tone (first + i));
         };
-        driver.afterHostBlock = [&] (juce::AudioBuffer<float>& b, juce::int64 first)
+        const VirtualTimeDriver::BlockFunction record = [&] (juce::AudioBuffer<float>& b, juce::int64 first)
         {
             if (windowStart < 0)
                 windowStart = first;
@@ -83,15 +83,10 @@ int main (int argc, char** argv)
         {
             window.clear();
             windowStart = -1;
+            driver.afterHostBlock = record;
             driver.run (1.0);          // one second of audio to look at
             driver.afterHostBlock = nullptr;
             driver.run (59.0);
-            driver.afterHostBlock = [&] (juce::AudioBuffer<float>& b, juce::int64 first)
-            {
-                if (windowStart < 0)
-                    windowStart = first;
-                window.insert (window.end(), b.getReadPointer (0), b.getReadPointer (0) + b.getNumSamples());
-            };
 
             int best = latency;
             double bestError = 1.0e9;

@@ -61,27 +61,20 @@ void SimulatedPedals::removeAllPedals()
     pedals.clear();
 }
 
-juce::Array<juce::MidiDeviceInfo> SimulatedPedals::getInputs()
+juce::Array<juce::MidiDeviceInfo> SimulatedPedals::listPorts (bool inputs) const
 {
     juce::Array<juce::MidiDeviceInfo> result;
 
     for (auto* p : pedals)
         if (p->isMidiPresent())
-            result.add ({ p->getInputPortName(), p->getInputIdentifier() });
+            result.add (inputs ? juce::MidiDeviceInfo (p->getInputPortName(), p->getInputIdentifier())
+                               : juce::MidiDeviceInfo (p->getOutputPortName(), p->getOutputIdentifier()));
 
     return result;
 }
 
-juce::Array<juce::MidiDeviceInfo> SimulatedPedals::getOutputs()
-{
-    juce::Array<juce::MidiDeviceInfo> result;
-
-    for (auto* p : pedals)
-        if (p->isMidiPresent())
-            result.add ({ p->getOutputPortName(), p->getOutputIdentifier() });
-
-    return result;
-}
+juce::Array<juce::MidiDeviceInfo> SimulatedPedals::getInputs()    { return listPorts (true); }
+juce::Array<juce::MidiDeviceInfo> SimulatedPedals::getOutputs()   { return listPorts (false); }
 
 SimulatedPedal* SimulatedPedals::findByIdentifier (const juce::String& identifier) const
 {

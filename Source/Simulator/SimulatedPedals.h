@@ -30,6 +30,7 @@ public:
 
 private:
     SimulatedPedal* findByIdentifier (const juce::String& identifier) const;
+    juce::Array<juce::MidiDeviceInfo> listPorts (bool inputs) const;
 
     juce::OwnedArray<SimulatedPedal> pedals;
 
